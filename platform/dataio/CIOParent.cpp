@@ -1,0 +1,3 @@
+#include "CIOParent.h"
+
+CIOParent::~CIOParent() = default;

@@ -1,0 +1,7 @@
+#include "VolumeSource.h"
+
+namespace vesk {
+
+VolumeSource::~VolumeSource() = default;
+
+}  // namespace vesk
