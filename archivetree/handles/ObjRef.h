@@ -1,0 +1,27 @@
+// ObjRef: the shared record of handles to one object. It holds the raw pointer, null
+// included, and owns the object: deleting the record deletes the object through its
+// virtual destructor.
+#ifndef VESK_OBJREF_H
+#define VESK_OBJREF_H
+
+#include "RefBase.h"
+
+namespace vesk {
+
+template <class T>
+class ObjRef : public RefBase<T> {
+ public:
+  explicit ObjRef(T* object) noexcept : object_(object) {}
+  ~ObjRef() override { delete object_; }
+
+  T* get() const noexcept { return object_; }
+
+  const char* version() const override { return "ObjRef 1.0, 16.08.1999"; }
+
+ private:
+  T* object_;
+};
+
+}  // namespace vesk
+
+#endif  // VESK_OBJREF_H
