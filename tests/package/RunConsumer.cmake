@@ -1,0 +1,17 @@
+# Runs as a test: install, configure and build the consumer, run both of its programs.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "failed (${result}): ${ARGN}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE ${PREFIX} ${CONSUMER_BINARY})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUMER_BINARY} -G ${GENERATOR}
+  -D CMAKE_PREFIX_PATH=${PREFIX}
+  -D CMAKE_CXX_FLAGS=${CXX_FLAGS}
+  -D CMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS})
+run(${CMAKE_COMMAND} --build ${CONSUMER_BINARY})
+run(${CONSUMER_BINARY}/consumer)
+run(${CONSUMER_BINARY}/consumer-pkgconfig)

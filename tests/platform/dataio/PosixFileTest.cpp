@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+
+#include "IOPosition.h"
+#include "TestSupport.h"
+#include "VeskDataIO.h"
+
+namespace {
+
+using vesk::test::readFile;
+using vesk::test::TempDir;
+using vesk::test::writeFile;
+
+constexpr std::uint32_t kReadWrite = VESK_ACCESS_READ | VESK_ACCESS_WRITE;
+
+std::unique_ptr<CIOParent> open(const std::string& path, FILE_CREATION_FLAG creation,
+                                int bufferSize = 0, std::uint32_t access = kReadWrite) {
+  return std::unique_ptr<CIOParent>(VeskCreateIO(path.c_str(), access, 0, creation, bufferSize));
+}
+
+std::uint64_t sizeOf(CIOParent& file) {
+  std::uint64_t bytes = 0;
+  EXPECT_NE(file.querySize(&bytes), 0);
+  return bytes;
+}
+
+TEST(VeskCreateIOTest, CreationFlags) {
+  TempDir folder;
+  const std::string path = folder.file("a");
+  EXPECT_EQ(VeskExists(path.c_str()), 0);
+  EXPECT_EQ(open(path, FILE_OPEN_EXISTING), nullptr);
+  EXPECT_EQ(open(path, FILE_TRUNCATE_EXISTING), nullptr);
+  ASSERT_NE(open(path, FILE_CREATE_NEW), nullptr);
+  EXPECT_NE(VeskExists(path.c_str()), 0);
+  EXPECT_EQ(open(path, FILE_CREATE_NEW), nullptr);
+
+  writeFile(path, "content");
+  EXPECT_EQ(sizeOf(*open(path, FILE_OPEN_EXISTING)), 7u);
+  EXPECT_EQ(sizeOf(*open(path, FILE_OPEN_ALWAYS)), 7u);
+  EXPECT_EQ(sizeOf(*open(path, FILE_CREATE_ALWAYS)), 0u);
+  writeFile(path, "content");
+  EXPECT_EQ(sizeOf(*open(path, FILE_TRUNCATE_EXISTING)), 0u);
+
+  const auto readOnly = open(folder.file("b"), FILE_CREATE_ALWAYS, 0, VESK_ACCESS_READ);
+  ASSERT_NE(readOnly, nullptr);
+  EXPECT_TRUE(readOnly->ready());
+  EXPECT_EQ(readOnly->delayedPosition(), nullptr);
+  std::uint32_t done = 0;
+  EXPECT_EQ(readOnly->writeBytes("x", 1, &done), 0);
+  EXPECT_NE(readOnly->lastError(), 0);
+
+  EXPECT_EQ(open(folder.path().string(), FILE_OPEN_EXISTING, 0, VESK_ACCESS_READ), nullptr);
+}
+
+// Random reads, writes, seeks and truncations on a file and on a string that models it.
+void agreeWithModel(int bufferSize) {
+  TempDir folder;
+  const std::string path = folder.file("model");
+  std::string model;
+  std::int64_t position = 0;
+  {
+    const auto file = open(path, FILE_CREATE_ALWAYS, bufferSize);
+    std::mt19937 random(static_cast<unsigned>(bufferSize) + 1);
+    for (int step = 0; step < 3000; ++step) {
+      const auto count = static_cast<unsigned>(random() % 3 == 0 ? random() % 300 : random() % 20);
+      std::uint32_t done = 0;
+      switch (random() % 6) {
+        case 0:
+        case 1: {
+          const std::string bytes(count, static_cast<char>('a' + step % 26));
+          ASSERT_NE(file->writeBytes(bytes.data(), count, &done), 0);
+          ASSERT_EQ(done, count);
+          if (count > 0) {  // writing nothing past the end does not extend the file
+            if (position > static_cast<std::int64_t>(model.size())) {
+              model.resize(static_cast<std::size_t>(position), '\0');
+            }
+            model.replace(static_cast<std::size_t>(position), count, bytes);
+          }
+          position += count;
+          break;
+        }
+        case 2:
+        case 3: {
+          std::string bytes(count, '?');
+          ASSERT_NE(file->readBytes(bytes.data(), count, &done), 0);
+          const std::int64_t available =
+              std::max<std::int64_t>(0, static_cast<std::int64_t>(model.size()) - position);
+          const auto expected =
+              static_cast<std::uint32_t>(std::min<std::int64_t>(available, count));
+          ASSERT_EQ(done, expected) << "step " << step;
+          if (done > 0) {
+            ASSERT_EQ(bytes.substr(0, done),
+                      model.substr(static_cast<std::size_t>(position), done));
+          }
+          position += done;
+          break;
+        }
+        case 4: {
+          const int origin = static_cast<int>(random() % 3);
+          const std::int64_t base = origin == 0   ? 0
+                                    : origin == 1 ? position
+                                                  : static_cast<std::int64_t>(model.size());
+          const std::int64_t target = random() % (model.size() + 50);
+          ASSERT_NE(file->seek(origin, target - base), 0) << step;
+          position = target;
+          ASSERT_EQ(file->tell(), position)
+              << "step " << step << " origin " << origin << " size " << model.size();
+          break;
+        }
+        default:
+          if (random() % 4 == 0) {
+            ASSERT_NE(file->setEndOfFile(), 0);
+            model.resize(static_cast<std::size_t>(position), '\0');
+          }
+          ASSERT_EQ(sizeOf(*file), model.size());
+          ASSERT_EQ(file->atEnd() != 0, position >= static_cast<std::int64_t>(model.size()));
+      }
+    }
+    EXPECT_EQ(file->seek(0, -1), 0);
+    EXPECT_EQ(file->seek(7, 0), 0);
+    EXPECT_EQ(file->tell(), position);
+  }
+  EXPECT_EQ(readFile(path), model);
+}
+
+TEST(PosixFileTest, UnbufferedAgreesWithModel) {
+  agreeWithModel(0);
+}
+TEST(PosixFileTest, SmallBufferAgreesWithModel) {
+  agreeWithModel(64);
+}
+TEST(PosixFileTest, LargeBufferAgreesWithModel) {
+  agreeWithModel(2097152);
+}
+
+TEST(PosixFileTest, PositionsBeyondFourGibibytes) {
+  TempDir folder;
+  const std::string path = folder.file("sparse");
+  const std::int64_t far = (std::int64_t{5} << 30) + 3;
+  for (int bufferSize : {0, 2097152}) {
+    const auto file = open(path, FILE_CREATE_ALWAYS, bufferSize);
+    ASSERT_NE(file->seek(0, far), 0);
+    std::uint32_t done = 0;
+    ASSERT_NE(file->writeBytes("tail", 4, &done), 0);
+    EXPECT_EQ(file->tell(), far + 4);
+    EXPECT_EQ(sizeOf(*file), static_cast<std::uint64_t>(far + 4));
+    EXPECT_NE(file->atEnd(), 0);
+    ASSERT_NE(file->seek(2, -4), 0);
+    EXPECT_EQ(file->tell(), far);
+    char back[4];
+    ASSERT_NE(file->readBytes(back, 4, &done), 0);
+    EXPECT_EQ(std::string(back, 4), "tail");
+    ASSERT_NE(file->seek(1, -6), 0);
+    ASSERT_NE(file->readBytes(back, 4, &done), 0);
+    EXPECT_EQ(std::string(back, 4), std::string("\0\0ta", 4));
+    ASSERT_NE(file->seek(0, (std::int64_t{4} << 30) + 1), 0);
+    ASSERT_NE(file->setEndOfFile(), 0);
+    EXPECT_EQ(sizeOf(*file), (std::uint64_t{4} << 30) + 1);
+    EXPECT_NE(file->sync(), 0);
+  }
+}
+
+TEST(IOPositionTest, AnswersItsPosition) {
+  const std::unique_ptr<IOPosition> later =
+      std::make_unique<IOPosition>(std::int64_t{1} << 40, false);
+  EXPECT_FALSE(later->isReady());
+  EXPECT_EQ(later->position(), std::int64_t{1} << 40);
+  EXPECT_TRUE(IOPosition(3).isReady());
+}
+
+}  // namespace
