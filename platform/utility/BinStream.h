@@ -72,14 +72,10 @@ class BinStream {
   char* scratch(std::size_t bytes);
 
  private:
+  // The writers and readers of stored records.
   friend class StdString;
   friend class TimeDate;
   friend class TreeNode;
-  friend class DirectoryNode;
-  friend class FileNode;
-  friend class UncommittedNode;
-  friend class UncommittedFileNode;
-  friend class UncommittedArchiveNode;
 
   std::unique_ptr<char[]> scratch_;
   std::size_t scratchSize_ = 0;

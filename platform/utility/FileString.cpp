@@ -45,6 +45,8 @@ FileString::FileString(const char* text, size_type length) : StdString(text, len
 
 FileString::FileString(std::string_view text) : StdString(text) {}
 
+FileString::FileString(const std::string& text) : StdString(text) {}
+
 FileString::FileString(const TraitsString& text) : StdString(text) {}
 
 FileString::FileString(const StdString& text) : StdString(text) {}

@@ -15,6 +15,7 @@ class FileString : public StdString {
   FileString(const char* text);  // NOLINT: names convert implicitly
   FileString(const char* text, size_type length);
   FileString(std::string_view text);     // NOLINT
+  FileString(const std::string& text);   // NOLINT
   FileString(const TraitsString& text);  // NOLINT
   FileString(const StdString& text);     // NOLINT
   FileString(const FileString&) = default;

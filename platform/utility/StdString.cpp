@@ -34,6 +34,8 @@ StdString::StdString(const char* text, size_type length) : TraitsString(text, le
 
 StdString::StdString(std::string_view text) : TraitsString(text.data(), text.size()) {}
 
+StdString::StdString(const std::string& text) : TraitsString(text.data(), text.size()) {}
+
 StdString::StdString(const TraitsString& text) : TraitsString(text) {}
 
 StdString::StdString(TraitsString&& text) noexcept : TraitsString(std::move(text)) {}

@@ -19,6 +19,7 @@ class StdString : public TraitsString {
   StdString(const char* text);  // NOLINT: a text converts implicitly; null is empty
   StdString(const char* text, size_type length);
   StdString(std::string_view text);         // NOLINT
+  StdString(const std::string& text);       // NOLINT
   StdString(const TraitsString& text);      // NOLINT
   StdString(TraitsString&& text) noexcept;  // NOLINT
   StdString(const StdString&) = default;

@@ -1,0 +1,330 @@
+#include "DirectoryNode.h"
+
+#include <memory>
+#include <typeinfo>
+
+#include "ArchiveTreeStrings.h"
+#include "ConstStrings.h"
+#include "FileNode.h"
+#include "MessageIds.h"
+#include "UncommittedArchiveNode.h"
+#include "UncommittedFileNode.h"
+#include "VeskException.h"
+
+namespace vesk {
+
+DirectoryNode::DirectoryNode() : description_(STR_NULL) {}
+
+DirectoryNode::DirectoryNode(DirectoryNode* parent) : TreeNode(parent), description_(STR_NULL) {}
+
+DirectoryNode::DirectoryNode(FileString const& name, DirectoryNode* parent)
+    : TreeNode(name, parent), description_(STR_NULL) {}
+
+DirectoryNode::DirectoryNode(DirectoryNode const& source)
+    : TreeNode(source), std::list<SmartPointer<TreeNode>>(), description_(source.description_) {}
+
+DirectoryNode::~DirectoryNode() = default;
+
+DirectoryNode& DirectoryNode::operator=(DirectoryNode const& /*source*/) {
+  return *this;
+}
+
+TreeNode* DirectoryNode::clone(DirectoryNode* parent) const {
+  if (deleted()) {
+    return nullptr;
+  }
+  std::unique_ptr<DirectoryNode> copy(new DirectoryNode(parent));  // freed if copying throws
+  copy->clone(*this);
+  return copy.release();
+}
+
+void DirectoryNode::clone(DirectoryNode const& source) {
+  TreeNode::clone(source);
+  description_ = source.description_;
+  for (const SmartPointer<TreeNode>& child : source) {
+    if (TreeNode* copy = child->clone(this)) {
+      push_back(SmartPointer<TreeNode>(copy));
+    }
+  }
+}
+
+bool DirectoryNode::operator==(DirectoryNode const& other) const {
+  return typeid(*this) == typeid(other) && TreeNode::operator==(other);
+}
+
+TreeNode::NodeType DirectoryNode::nodeType() const {
+  return DIRECTORY_NODE;
+}
+
+DirectoryNode* DirectoryNode::directory() {
+  return this;
+}
+
+unsigned int DirectoryNode::objectSize() const {
+  return deleted() ? 0 : TreeNode::objectSize() + description_.storedSize() + 4;
+}
+
+unsigned int DirectoryNode::treeSize(bool withChildren) const {
+  unsigned int total = objectSize();
+  if (withChildren && !deleted()) {
+    for (const SmartPointer<TreeNode>& child : *this) {
+      total += 4 + child->objectSize();
+    }
+  }
+  return total;
+}
+
+BinStream& DirectoryNode::output(BinStream& stream) const {
+  TreeNode::output(stream);
+  writeUnsigned(stream, deleted() ? 0 : static_cast<std::uint32_t>(size()));
+  description_.output(stream);
+  if (!deleted()) {
+    for (const SmartPointer<TreeNode>& child : *this) {
+      writeUnsigned(stream, static_cast<std::uint32_t>(child->nodeType()));
+      child->output(stream);
+    }
+  }
+  return stream;
+}
+
+BinStream& DirectoryNode::input(BinStream& stream) {
+  inputAtDepth(stream, 0);
+  return stream;
+}
+
+void DirectoryNode::inputAtDepth(BinStream& stream, unsigned depth) {
+  TreeNode::input(stream);
+  const std::uint32_t count = readUnsigned(stream);
+  description_.input(stream);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t tag = readUnsigned(stream);
+    TreeNode* child = newChild(tag, depth);
+    push_back(SmartPointer<TreeNode>(child));
+    if (DirectoryNode* directory = child->directory()) {
+      directory->inputAtDepth(stream, depth + 1);
+    } else {
+      child->input(stream);
+    }
+  }
+}
+
+// A new child for the type tag, built with this directory as parent.
+TreeNode* DirectoryNode::newChild(std::uint32_t tag, unsigned depth) {
+  switch (tag) {
+    case DIRECTORY_NODE:
+      if (depth >= kMaximumStoredDepth) {
+        throw VeskException(archiveTreeStrings(kMsgTreeNestedTooDeeply));
+      }
+      return new DirectoryNode(this);
+    case FILE_NODE:
+      return new FileNode(this);
+    case UNCOMMITTED_FILE_NODE:
+      return new UncommittedFileNode(this);
+    case UNCOMMITTED_ARCHIVE_NODE:
+      return new UncommittedArchiveNode(this);
+    default:
+      throw VeskException(archiveTreeStrings(kMsgInvalidNodeType));
+  }
+}
+
+// Where `node` belongs: the first element, in its own group, that is live and does not order
+// before it (or the end of the group). A deleted element never stops the scan.
+DirectoryNode::iterator DirectoryNode::placeFor(TreeNode& node) {
+  const bool isDirectory = node.directory() != nullptr;
+  iterator at = begin();
+  if (!isDirectory) {
+    while (at != end() && (*at)->directory() != nullptr) {
+      ++at;
+    }
+  }
+  while (at != end() && ((*at)->directory() != nullptr) == isDirectory &&
+         ((*at)->deleted() || (*at)->name() < node.name())) {
+    ++at;
+  }
+  return at;
+}
+
+TreeNode* DirectoryNode::add(TreeNode* node) {
+  const SmartPointer<TreeNode> handle(node);
+  for (;;) {
+    const iterator at = placeFor(*node);
+    if (at == end() || !((*at)->name() == node->name())) {
+      insert(at, handle);
+      return node;
+    }
+    FileString next = node->name();
+    next.increment();
+    node->name(next);
+  }
+}
+
+DirectoryNode* DirectoryNode::addDirectory(FileString const& name) {
+  return static_cast<DirectoryNode*>(add(new DirectoryNode(name, this)));
+}
+
+FileNode* DirectoryNode::addFile(FileString const& name) {
+  return static_cast<FileNode*>(add(new FileNode(name, this)));
+}
+
+UncommittedFileNode* DirectoryNode::addUncommittedFile(FileString const& path,
+                                                       unsigned int const& fileSize,
+                                                       TimeDate const& creationTime,
+                                                       unsigned int const& thumbSize) {
+  const FileString source = diskDriveAccessor_.driveFileNameToVolumeFileName(path, "||");
+  return static_cast<UncommittedFileNode*>(
+      add(new UncommittedFileNode(source, this, fileSize, creationTime, thumbSize)));
+}
+
+UncommittedArchiveNode* DirectoryNode::addUncommittedArchiveFile(FileString const& name,
+                                                                 unsigned int fileSize,
+                                                                 std::int64_t offset,
+                                                                 FileString const& archive,
+                                                                 TimeDate const& creationTime) {
+  const FileString source = diskDriveAccessor_.driveFileNameToVolumeFileName(archive, "||");
+  return static_cast<UncommittedArchiveNode*>(
+      add(new UncommittedArchiveNode(name, this, fileSize, offset, source, creationTime)));
+}
+
+void DirectoryNode::addTree(FileString const& path) {
+  DirectoryNode* at = this;
+  unsigned position = 0;
+  unsigned length = 0;
+  while (path.token(STR_ANY_SLASH, position, length)) {
+    const FileString component(path.view().substr(position, length));
+    DirectoryNode* next = at->findDirectory(component);
+    at = next ? next : at->addDirectory(component);
+    position += length;
+  }
+}
+
+void DirectoryNode::markDeleted() {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    child->markDeleted();
+  }
+  deleted(true);
+}
+
+void DirectoryNode::remove(TreeNode* node) {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (child.get() == node) {
+      node->markDeleted();
+      return;
+    }
+  }
+  throw VeskException(archiveTreeStrings(kMsgCannotRemoveNode));
+}
+
+DirectoryNode* DirectoryNode::root() const {
+  const DirectoryNode* top = this;
+  while (top->parent() != nullptr) {
+    top = top->parent();
+  }
+  return const_cast<DirectoryNode*>(top);
+}
+
+DirectoryNode* DirectoryNode::findDirectory(FileString const& name) const {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (child->name() == name && child->directory() != nullptr && !child->deleted()) {
+      return child->directory();
+    }
+  }
+  return nullptr;
+}
+
+FileNode* DirectoryNode::findFile(FileString const& name) const {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (child->name() == name && child->file() != nullptr && !child->deleted()) {
+      return child->file();
+    }
+  }
+  return nullptr;
+}
+
+// What the counting and total members answer, gathered in one walk.
+struct DirectoryNode::Tally {
+  unsigned int files = 0;
+  unsigned int uncommittedFiles = 0;
+  unsigned int directories = 0;
+  std::uint64_t fileSize = 0;
+  std::uint64_t uncommittedFileSize = 0;
+};
+
+void DirectoryNode::tally(bool recursive, Tally& counts) const {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (child->deleted()) {
+      continue;
+    }
+    if (DirectoryNode* directory = child->directory()) {
+      ++counts.directories;
+      if (recursive) {
+        directory->tally(true, counts);
+      }
+    } else if (FileNode* file = child->file()) {
+      ++counts.files;
+      counts.fileSize += std::uint64_t{file->fileSize()} + file->thumbSize();
+      if (child->uncommittedFile() != nullptr) {
+        ++counts.uncommittedFiles;
+        counts.uncommittedFileSize += file->fileSize();
+      }
+    }
+  }
+}
+
+unsigned int DirectoryNode::numberOfItems(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.files + counts.directories;
+}
+
+unsigned int DirectoryNode::numberOfFiles(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.files;
+}
+
+unsigned int DirectoryNode::numberOfUncommittedFiles(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.uncommittedFiles;
+}
+
+unsigned int DirectoryNode::numberOfCommittedFiles(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.files - counts.uncommittedFiles;
+}
+
+unsigned int DirectoryNode::numberOfDirectories(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.directories;
+}
+
+std::uint64_t DirectoryNode::totalFileSize(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.fileSize;
+}
+
+std::uint64_t DirectoryNode::totalUncommittedFileSize(bool recursive) const {
+  Tally counts;
+  tally(recursive, counts);
+  return counts.uncommittedFileSize;
+}
+
+void DirectoryNode::sort() {}
+
+void DirectoryNode::recursiveSort() {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (DirectoryNode* directory = child->directory()) {
+      directory->recursiveSort();
+    }
+  }
+  sort();
+}
+
+char const* DirectoryNode::version() {
+  return "DirectoryNode 1.0, 16.08.1999";
+}
+
+}  // namespace vesk

@@ -1,0 +1,132 @@
+// DirectoryNode: a node that holds other nodes. It is at once a node and the list of its
+// children: each element of the list is a handle that holds one reference to a child, and
+// the child's parent pointer points back here. A directory owns its subtree; destroying it
+// destroys every node below it. A directory is never copied with its children by its copy
+// constructor or assignment; clone() copies a subtree. Deleted children stay in the list
+// until cleanup.
+#ifndef VESK_DIRECTORYNODE_H
+#define VESK_DIRECTORYNODE_H
+
+#include <cstdint>
+#include <list>
+
+#include "DiskDriveAccessor.h"
+#include "SmartPointer.h"
+#include "TreeNode.h"
+
+namespace vesk {
+
+class FileNode;
+class UncommittedArchiveNode;
+class UncommittedFileNode;
+
+class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> {
+ public:
+  // Stored trees deeper than this many directory levels below the directory read into are
+  // refused.
+  static constexpr unsigned kMaximumStoredDepth = 4096;
+
+  DirectoryNode();
+  DirectoryNode(FileString const& name, DirectoryNode* parent);
+  // A detached shell: name, parent, marks and description, a fresh time stamp, no children.
+  DirectoryNode(DirectoryNode const& source);
+  ~DirectoryNode() override;
+  // Changes nothing: directories are copied by clone() only.
+  DirectoryNode& operator=(DirectoryNode const& source);
+
+  // A deep copy under `parent` without deleted nodes, or null when this one is deleted.
+  TreeNode* clone(DirectoryNode* parent) const override;
+  // Copies the base fields and the description of `source` and appends copies of its live
+  // children behind this directory's own.
+  void clone(DirectoryNode const& source);
+  // Same class and equal base fields; description and children are not compared.
+  bool operator==(DirectoryNode const& other) const;
+
+  FileString const& description() const noexcept { return description_; }
+  FileString const& description(FileString const& text) { return description_ = text; }
+  DiskDriveAccessor& diskDriveAccessor() noexcept { return diskDriveAccessor_; }
+
+  NodeType nodeType() const override;
+  DirectoryNode* directory() override;
+  unsigned int objectSize() const override;
+  // Writes this directory's record followed by its children's entries (none when this
+  // directory is deleted).
+  BinStream& output(BinStream& stream) const override;
+  // Reads a directory record, appending the stored children behind the present ones.
+  // Throws VeskException on a failed read, an unknown type tag ("Invalid node type") or a
+  // tree nested too deeply; the children read so far stay.
+  BinStream& input(BinStream& stream) override;
+  // objectSize(), plus 4 + objectSize() of every child when `withChildren` and live.
+  virtual unsigned int treeSize(bool withChildren) const;
+
+  // Editing. Every directory keeps its children in one order: directories before files, and
+  // in each group the live children in ascending name order (names compare ignoring case).
+
+  // Puts `node`, newly built with this directory as parent and held by no handle, into its
+  // place in the order and answers it. A name that equals the one at that place is advanced
+  // with FileString::increment() until it does not. The directory owns the node from then
+  // on, even when this throws.
+  TreeNode* add(TreeNode* node);
+  DirectoryNode* addDirectory(FileString const& name);
+  // A pending file whose data comes from the file at `path`, kept in volume form.
+  UncommittedFileNode* addUncommittedFile(FileString const& path, unsigned int const& fileSize,
+                                          TimeDate const& creationTime,
+                                          unsigned int const& thumbSize);
+  // A pending slice of another archive: fileSize bytes at `offset` of the archive file
+  // `archive` (kept in volume form); `name` is the file's path inside that archive.
+  UncommittedArchiveNode* addUncommittedArchiveFile(FileString const& name, unsigned int fileSize,
+                                                    std::int64_t offset, FileString const& archive,
+                                                    TimeDate const& creationTime);
+  // Creates the chain of directories that `path` names below this directory, reusing the
+  // live ones that exist; separators are '/' and '\'.
+  void addTree(FileString const& path);
+  // Marks the subtree deleted, children first, then this directory.
+  void markDeleted() override;
+  // Marks the direct child `node` deleted; throws VeskException "Cannot remove node" when
+  // `node` is not one of the children.
+  void remove(TreeNode* node);
+
+  // Queries. Deleted nodes, and everything below a deleted directory, are passed over.
+
+  // The directory at the top of this directory's tree.
+  DirectoryNode* root() const;
+  // The live child directory or file named `name`, or null.
+  DirectoryNode* findDirectory(FileString const& name) const;
+  FileNode* findFile(FileString const& name) const;
+  // Counts of the children, or with `recursive` of the whole subtree below.
+  unsigned int numberOfItems(bool recursive) const;
+  unsigned int numberOfFiles(bool recursive) const;
+  unsigned int numberOfUncommittedFiles(bool recursive) const;
+  unsigned int numberOfCommittedFiles(bool recursive) const;
+  unsigned int numberOfDirectories(bool recursive) const;
+  // fileSize + thumbSize of every file.
+  std::uint64_t totalFileSize(bool recursive) const;
+  // fileSize of every pending file.
+  std::uint64_t totalUncommittedFileSize(bool recursive) const;
+  // The order of children is the one add() keeps: both leave every list as it is.
+  void sort();
+  void recursiveSort();
+
+  static char const* version();
+
+ protected:
+  explicit DirectoryNode(DirectoryNode* parent);
+
+  // A committed file node with its default fields.
+  FileNode* addFile(FileString const& name);
+
+ private:
+  struct Tally;
+  void tally(bool recursive, Tally& counts) const;
+  iterator placeFor(TreeNode& node);
+
+  void inputAtDepth(BinStream& stream, unsigned depth);
+  TreeNode* newChild(std::uint32_t tag, unsigned depth);
+
+  FileString description_;
+  DiskDriveAccessor diskDriveAccessor_;
+};
+
+}  // namespace vesk
+
+#endif  // VESK_DIRECTORYNODE_H

@@ -1,0 +1,248 @@
+// Adding, deleting, lookup, counts and totals of directories.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "TestSupport.h"
+#include "TreeTestSupport.h"
+#include "UncommittedArchiveNode.h"
+#include "UncommittedFileNode.h"
+
+namespace vesk {
+namespace {
+
+// Opens the protected addFile() to the tests.
+class Directory : public DirectoryNode {
+ public:
+  using DirectoryNode::addFile;
+};
+
+// The names of the children in list order, deleted ones marked with '~'.
+std::string names(const DirectoryNode& directory) {
+  std::string text;
+  for (const SmartPointer<TreeNode>& child : directory) {
+    text += (text.empty() ? "" : " ") + std::string(child->deleted() ? "~" : "") +
+            child->name().str() + (child->directory() ? "/" : "");
+  }
+  return text;
+}
+
+TEST(DirectoryEditingTest, ClashingNamesAdvanceAndOrderIsKept) {
+  Directory root;
+  for (const char* name : {"c", "a", "b"}) {
+    root.addFile(name);
+  }
+  EXPECT_EQ(root.addFile("b")->name().str(), "b(1)");
+  EXPECT_EQ(root.addFile("B2")->name().str(), "B2");
+  EXPECT_EQ(names(root), "a b b(1) B2 c");
+
+  Directory mixed;
+  mixed.addDirectory("b");
+  mixed.addFile("readme");
+  mixed.addDirectory("a");
+  EXPECT_EQ(mixed.addDirectory("readme")->name().str(), "readme(1)");  // meets the file
+  EXPECT_EQ(mixed.addFile("a")->name().str(), "a");  // never meets the directory a
+  mixed.addDirectory("zz");
+  mixed.addFile("0");
+  EXPECT_EQ(names(mixed), "a/ b/ readme(1)/ zz/ 0 a readme");
+}
+
+TEST(DirectoryEditingTest, DeletedChildrenNeitherStopTheScanNorClash) {
+  Directory root;
+  root.addFile("x")->deleted(true);
+  root.addFile("y")->deleted(true);
+  EXPECT_EQ(root.addFile("x")->name().str(), "x");
+  EXPECT_EQ(names(root), "~x ~y x");
+  root.addDirectory("d")->markDeleted();
+  EXPECT_EQ(root.addDirectory("d")->name().str(), "d");
+  EXPECT_EQ(names(root), "~d/ d/ ~x ~y x");
+}
+
+TEST(DirectoryEditingTest, PendingFilesKeepTheirSourceInVolumeForm) {
+  test::TempDir folder;
+  Directory root;
+  const std::string path = folder.file("photo.jpg");
+  UncommittedFileNode* pending = root.addUncommittedFile(path, 10, TimeDate(), 4);
+  EXPECT_EQ(pending->name().str(), "photo.jpg");
+  EXPECT_EQ(pending->parent(), &root);
+  EXPECT_EQ(pending->thumbSize(), 4u);
+  EXPECT_EQ(root.diskDriveAccessor()
+                .volumeFileNameToDriveFileName(pending->uncommittedPathName(), "||")
+                .str(),
+            path);
+  UncommittedArchiveNode* slice =
+      root.addUncommittedArchiveFile("in\\photo.jpg", 3, 99, folder.file("other.arc"), TimeDate());
+  EXPECT_EQ(slice->name().str(), "photo(1).jpg");
+  EXPECT_EQ(slice->offset(), 99);
+  EXPECT_EQ(root.diskDriveAccessor().volumeFileNameToDriveFileName(slice->archive(), "||").str(),
+            folder.file("other.arc"));
+}
+
+TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChains) {
+  Directory root;
+  root.addTree("a/b\\c");
+  root.addTree("\\a//b/d/");
+  root.addTree("");
+  root.addTree("/\\/");
+  ASSERT_EQ(names(root), "a/");
+  DirectoryNode* b = root.findDirectory("a")->findDirectory("b");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(names(*b), "c/ d/");
+
+  root.findDirectory("a")->markDeleted();
+  root.addTree("A/e");
+  EXPECT_EQ(names(root), "~a/ A/");
+  EXPECT_EQ(names(*root.findDirectory("a")), "e/");
+
+  root.addFile("f");
+  root.addTree("f/g");  // a directory meeting the file f gets another name
+  EXPECT_EQ(names(root), "~a/ A/ f(1)/ f");
+}
+
+TEST(DirectoryEditingTest, RemoveMarksTheSubtreeOfAChildOnly) {
+  Directory root;
+  DirectoryNode* sub = root.addDirectory("sub");
+  DirectoryNode* deeper = sub->addDirectory("deeper");
+  TreeNode* grandchild = deeper->addDirectory("x");
+  EXPECT_VESK_ERROR(root.remove(grandchild), "Cannot remove node");
+  EXPECT_VESK_ERROR(root.remove(nullptr), "Cannot remove node");
+  EXPECT_FALSE(grandchild->deleted());
+  try {
+    root.remove(grandchild);
+  } catch (const std::exception& error) {
+    EXPECT_STREQ(error.what(), "Cannot remove node");
+  }
+
+  root.remove(sub);
+  EXPECT_TRUE(sub->deleted());
+  EXPECT_TRUE(deeper->deleted());
+  EXPECT_TRUE(grandchild->deleted());
+  root.remove(sub);
+  EXPECT_EQ(root.size(), 1u);
+}
+
+TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
+  Directory root;
+  root.addFile("deleted")->deleted(true);
+  root.addUncommittedFile("/tmp/p", 10, TimeDate(), 4);
+  root.add(new FileNode("c", &root, 100, TimeDate(), 20));
+  EXPECT_EQ(root.numberOfFiles(false), 2u);
+  EXPECT_EQ(root.numberOfUncommittedFiles(false), 1u);
+  EXPECT_EQ(root.numberOfCommittedFiles(false), 1u);
+  EXPECT_EQ(root.totalFileSize(false), 134u);
+  EXPECT_EQ(root.totalUncommittedFileSize(false), 10u);
+
+  DirectoryNode* sub = root.addDirectory("sub");
+  sub->add(new FileNode("1", sub, 0xFFFFFFFF, TimeDate(), 0xFFFFFFFF));
+  sub->add(new UncommittedFileNode("/x/2", sub, 0xFFFFFFFF, TimeDate()));
+  EXPECT_EQ(root.numberOfItems(false), 3u);
+  EXPECT_EQ(root.numberOfItems(true), 5u);
+  EXPECT_EQ(root.numberOfDirectories(true), 1u);
+  EXPECT_EQ(sub->numberOfDirectories(true), 0u);
+  EXPECT_EQ(root.totalFileSize(true), 134u + 3 * std::uint64_t{0xFFFFFFFF});
+  EXPECT_EQ(root.totalUncommittedFileSize(true), 10u + std::uint64_t{0xFFFFFFFF});
+
+  sub->deleted(true);  // its children keep their marks but no longer count
+  EXPECT_EQ(root.numberOfItems(true), 2u);
+  EXPECT_EQ(root.totalFileSize(true), 134u);
+  EXPECT_EQ(DirectoryNode().numberOfItems(true), 0u);
+}
+
+TEST(DirectoryQueryTest, LookupAndRoot) {
+  Directory root;
+  DirectoryNode* dir = root.addDirectory("name");
+  root.addFile("name");
+  root.addFile("gone")->deleted(true);
+  EXPECT_EQ(root.findDirectory("NAME"), dir);
+  EXPECT_EQ(root.findFile("name")->directory(), nullptr);
+  EXPECT_EQ(root.findDirectory("gone"), nullptr);
+  EXPECT_EQ(root.findFile("gone"), nullptr);
+  EXPECT_EQ(root.findFile("name/x"), nullptr);
+  root.addFile("gone");
+  EXPECT_FALSE(root.findFile("gone")->deleted());
+  dir->deleted(true);
+  EXPECT_EQ(root.findDirectory("name"), nullptr);
+
+  DirectoryNode* third = root.addDirectory("1")->addDirectory("2")->addDirectory("3");
+  EXPECT_EQ(third->root(), &root);
+  EXPECT_EQ(root.root(), &root);
+}
+
+TEST(DirectoryQueryTest, SortingLeavesEveryListAsItIs) {
+  Directory root;
+  test::adopt(root, new FileNode("z", &root));
+  DirectoryNode* late = test::adopt(root, new DirectoryNode("d", &root));
+  test::adopt(*late, new FileNode("b", late));
+  test::adopt(*late, new FileNode("a", late));
+  const std::string before = names(root) + "|" + names(*late);
+  root.recursiveSort();
+  root.sort();
+  EXPECT_EQ(names(root) + "|" + names(*late), before);
+}
+
+// Checks the child order and the count identities at every directory of a subtree.
+void checkSubtree(const DirectoryNode& directory) {
+  bool seenFile = false;
+  const TreeNode* lastLive[2] = {nullptr, nullptr};
+  for (const SmartPointer<TreeNode>& child : directory) {
+    const bool isFile = child->directory() == nullptr;
+    ASSERT_FALSE(seenFile && !isFile) << "a directory after a file: " << names(directory);
+    seenFile = seenFile || isFile;
+    if (!child->deleted()) {
+      const TreeNode*& last = lastLive[isFile];
+      ASSERT_TRUE(last == nullptr || last->name() < child->name()) << names(directory);
+      last = child.get();
+    }
+    if (DirectoryNode* sub = child->directory()) {
+      checkSubtree(*sub);
+    }
+  }
+  for (bool recursive : {false, true}) {
+    ASSERT_EQ(directory.numberOfItems(recursive),
+              directory.numberOfFiles(recursive) + directory.numberOfDirectories(recursive));
+    ASSERT_EQ(directory.numberOfFiles(recursive), directory.numberOfUncommittedFiles(recursive) +
+                                                      directory.numberOfCommittedFiles(recursive));
+  }
+}
+
+TEST(DirectoryEditingTest, RandomEditsKeepTheOrderAndTheCounts) {
+  std::mt19937 random(17);
+  Directory root;
+  std::vector<DirectoryNode*> directories{&root};
+  const char* pool[] = {"a", "B", "b", "c(1)", "C", "readme", "Readme.txt", "\xE9t\xE9", "_", ""};
+  for (int step = 0; step < 3000; ++step) {
+    DirectoryNode* at = directories[random() % directories.size()];
+    const char* name = pool[random() % std::size(pool)];
+    switch (random() % 6) {
+      case 0:
+        directories.push_back(at->addDirectory(name));
+        break;
+      case 1:
+      case 2:
+        at->add(new FileNode(name, at));
+        break;
+      case 3:
+        at->add(new UncommittedFileNode(name, at, static_cast<unsigned>(random()), TimeDate()));
+        break;
+      case 4:
+        at->addTree(std::string(name) + "/" + pool[random() % std::size(pool)]);
+        break;
+      default:
+        if (!at->empty()) {
+          at->remove(std::next(at->begin(), static_cast<long>(random() % at->size()))->get());
+        }
+    }
+    checkSubtree(root);
+    if (::testing::Test::HasFatalFailure()) {
+      FAIL() << "at step " << step;
+    }
+  }
+  EXPECT_GT(root.numberOfItems(true), 500u);
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,296 @@
+// The stored form of trees: golden bytes, round trips, sizes, and damaged input.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <typeinfo>
+
+#include "DirectoryNode.h"
+#include "TestSupport.h"
+#include "TreeTestSupport.h"
+#include "UncommittedArchiveNode.h"
+#include "UncommittedFileNode.h"
+
+namespace vesk {
+namespace {
+
+using test::adopt;
+using test::Record;
+
+// A root "R" holding a directory, a committed file, a deleted pending file and an archive
+// slice, composed from the record tables.
+std::string goldenTree() {
+  Record record;
+  record.base("R", false, 1, false).u32(4).text("d");
+  record.u32(1).base("D", false, 2, false).u32(0).text("");
+  record.u32(2).base("f", false, 3, true);
+  record.u32(5).u32(2).i64(0x100000010).u32(5).i64(4).u32(7);
+  record.u32(3).base("p", true, 5, false);
+  record.u32(10).u32(0).i64(-1).u32(0xFFFFFFFF).i64(6).u32(0xFFFFFFFF).text("V>||/x/p");
+  record.u32(4).base("s", false, 7, false);
+  record.u32(3).u32(0).i64(-1).u32(0xFFFFFFFF).i64(8).u32(0xFFFFFFFF).text("in\\s");
+  record.i64(0x123456789).text("W>||/o.arc");
+  return record.bytes();
+}
+
+// Every stored field of a subtree, as text, for comparing trees.
+void describe(TreeNode& node, std::ostream& out) {
+  out << typeid(node).name() << ' ' << node.name().str() << ' ' << node.deleted() << ' '
+      << node.timeStamp().nanoseconds() << ' ' << node.readOnly();
+  if (FileNode* file = node.file()) {
+    out << ' ' << file->fileSize() << ' ' << file->thumbSize() << ' ' << file->offsetPrefix() << ' '
+        << file->compressedSize() << ' ' << file->creationTime().nanoseconds() << ' '
+        << file->archiveCount();
+  }
+  if (UncommittedNode* pending = node.uncommittedFile()) {
+    out << ' ' << pending->uncommittedPathName().str() << ' ' << pending->offset();
+  }
+  if (node.nodeType() == TreeNode::UNCOMMITTED_ARCHIVE_NODE) {
+    out << ' ' << static_cast<UncommittedArchiveNode&>(node).archive().str();
+  }
+  if (DirectoryNode* directory = node.directory()) {
+    out << " [" << directory->description().str();
+    if (!directory->deleted()) {
+      for (SmartPointer<TreeNode>& child : *directory) {
+        EXPECT_EQ(child->parent(), directory);
+        out << " (";
+        describe(*child, out);
+        out << ')';
+      }
+    }
+    out << ']';
+  }
+}
+
+std::string describe(TreeNode& node) {
+  std::ostringstream out;
+  describe(node, out);
+  return out.str();
+}
+
+// A tree of every kind of node, some of them deleted.
+void fillRandomTree(DirectoryNode& directory, std::mt19937& random, int depth) {
+  const int children = static_cast<int>(random() % 6);
+  for (int i = 0; i < children; ++i) {
+    const std::string name = "n" + std::to_string(random() % 1000);
+    TreeNode* child = nullptr;
+    switch (random() % 4) {
+      case 0:
+        child = adopt(directory, new DirectoryNode(name.c_str(), &directory));
+        if (depth < 4) {
+          fillRandomTree(*child->directory(), random, depth + 1);
+        }
+        break;
+      case 1:
+        child =
+            adopt(directory, new FileNode(name.c_str(), &directory, static_cast<unsigned>(random()),
+                                          TimeDate::fromNanoseconds(random()), 3));
+        child->file()->offsetPrefix(static_cast<std::int64_t>(random()) << 20);
+        break;
+      case 2:
+        child = adopt(directory, new UncommittedFileNode(("VOL>||/a/" + name).c_str(), &directory,
+                                                         7, TimeDate()));
+        break;
+      default:
+        child = adopt(directory,
+                      new UncommittedArchiveNode(("x\\" + name).c_str(), &directory, 9,
+                                                 std::int64_t{1} << 40, "A>||/b", TimeDate()));
+    }
+    child->deleted(random() % 5 == 0);
+    child->readOnly(random() % 3 == 0);
+  }
+}
+
+TEST(TreeRecordTest, GoldenBytesReadAndWrite) {
+  const std::string golden = goldenTree();
+  MemoryStream in(golden);
+  DirectoryNode root;
+  root.input(in);
+  EXPECT_EQ(in.tellg(), static_cast<std::int64_t>(golden.size()));
+  EXPECT_EQ(root.name().str(), "R");
+  EXPECT_EQ(root.description().str(), "d");
+  ASSERT_EQ(root.size(), 4u);
+  auto child = root.begin();
+  EXPECT_EQ((*child)->nodeType(), TreeNode::DIRECTORY_NODE);
+  FileNode* file = (*++child)->file();
+  EXPECT_EQ(file->nodeType(), TreeNode::FILE_NODE);
+  EXPECT_TRUE(file->readOnly());
+  EXPECT_EQ(file->offset(), 0x100000018);
+  EXPECT_EQ(file->archiveCount(), 7u);
+  EXPECT_TRUE((*++child)->deleted());
+  EXPECT_EQ((*child)->nodeType(), TreeNode::UNCOMMITTED_FILE_NODE);
+  EXPECT_EQ((*++child)->nodeType(), TreeNode::UNCOMMITTED_ARCHIVE_NODE);
+  auto* slice = static_cast<UncommittedArchiveNode*>((*child)->file());
+  EXPECT_EQ(slice->offset(), 0x123456789);
+  EXPECT_EQ(slice->archive().str(), "W>||/o.arc");
+  EXPECT_EQ(slice->uncommittedPathName().str(), "in\\s");
+
+  MemoryStream out;
+  root.output(out);
+  EXPECT_EQ(out.bytes(), golden);
+}
+
+TEST(TreeRecordTest, RandomTreesRoundTrip) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 50; ++round) {
+    DirectoryNode root("top", nullptr);
+    root.description("round " + std::to_string(round));
+    fillRandomTree(root, random, 0);
+    MemoryStream stream;
+    root.output(stream);
+    DirectoryNode back;
+    stream.seekg(0);
+    back.input(stream);
+    EXPECT_EQ(stream.tellg(), stream.size());
+    ASSERT_EQ(describe(back), describe(root));
+  }
+}
+
+TEST(TreeRecordTest, DeletedNodesAreStoredWithTheirMarks) {
+  DirectoryNode root;
+  auto* live = adopt(root, new DirectoryNode("live", &root));
+  adopt(*live, new FileNode("f", live))->deleted(true);
+  auto* gone = adopt(root, new DirectoryNode("gone", &root));
+  adopt(*gone, new FileNode("g", gone));
+  gone->deleted(true);
+
+  MemoryStream stream;
+  root.output(stream);
+  DirectoryNode back;
+  stream.seekg(0);
+  back.input(stream);
+  ASSERT_EQ(back.size(), 2u);
+  DirectoryNode* liveBack = back.front()->directory();
+  ASSERT_EQ(liveBack->size(), 1u);
+  EXPECT_TRUE(liveBack->front()->deleted());
+  EXPECT_TRUE(back.back()->deleted());
+  EXPECT_TRUE(back.back()->directory()->empty());
+
+  MemoryStream goneBytes;
+  gone->output(goneBytes);
+  EXPECT_EQ(goneBytes.bytes().substr(4 + 4 + 1 + 8 + 1, 4), std::string(4, '\0'));
+}
+
+TEST(TreeRecordTest, ObjectSizeIsTheRecordLength) {
+  DirectoryNode root("root", nullptr);
+  root.description("about");
+  FileNode file("f", &root, 1, TimeDate(), 2);
+  UncommittedFileNode pending("V>||/p", &root, 1, TimeDate());
+  UncommittedArchiveNode slice("in/s", &root, 1, 5, "W>||/o", TimeDate());
+  const TreeNode* nodes[] = {&root, &file, &pending, &slice};
+  for (const TreeNode* node : nodes) {
+    MemoryStream stream;
+    node->output(stream);
+    EXPECT_EQ(node->objectSize(), stream.size()) << typeid(*node).name();
+  }
+  EXPECT_EQ(root.treeSize(false), root.objectSize());
+
+  auto* child = adopt(root, new FileNode("c", &root));
+  MemoryStream stream;
+  root.output(stream);
+  EXPECT_EQ(root.treeSize(true), stream.size());
+  child->deleted(true);
+  EXPECT_EQ(child->objectSize(), 0u);
+  EXPECT_EQ(root.treeSize(true), root.objectSize() + 4);
+  auto* sub = adopt(root, new DirectoryNode("s", &root));
+  adopt(*sub, new FileNode("grandchild", sub));
+  EXPECT_EQ(root.treeSize(true), root.objectSize() + 4 + 4 + sub->objectSize());
+  root.deleted(true);
+  EXPECT_EQ(root.treeSize(true), 0u);
+}
+
+TEST(TreeRecordTest, ReadingAppendsBehindExistingChildren) {
+  DirectoryNode root;
+  adopt(root, new FileNode("z1", &root));
+  adopt(root, new FileNode("z2", &root));
+  MemoryStream stream(goldenTree());
+  root.input(stream);
+  ASSERT_EQ(root.size(), 6u);
+  EXPECT_EQ(root.front()->name().str(), "z1");
+  EXPECT_EQ((*std::next(root.begin(), 2))->name().str(), "D");
+}
+
+TEST(TreeRecordTest, UnknownTypeTagsAreRefused) {
+  for (std::uint32_t tag : {0u, 5u, 0xFFFFFFFFu}) {
+    Record record;
+    record.base("", false, 0, false).u32(2).text("");
+    record.u32(1).base("kept", false, 0, false).u32(0).text("");
+    record.u32(tag).base("bad", false, 0, false);
+    MemoryStream stream(record.bytes());
+    DirectoryNode root;
+    EXPECT_VESK_ERROR(root.input(stream), "Invalid node type");
+    ASSERT_EQ(root.size(), 1u);
+    EXPECT_EQ(root.front()->name().str(), "kept");
+  }
+}
+
+TEST(TreeRecordTest, DamagedBytesEndInVeskException) {
+  const std::string golden = goldenTree();
+  for (std::size_t length = 0; length < golden.size(); ++length) {
+    MemoryStream stream(golden.substr(0, length));
+    DirectoryNode root;
+    EXPECT_THROW(root.input(stream), VeskException) << length;
+  }
+  std::mt19937 random(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes = golden;
+    for (int flips = 1 + static_cast<int>(random() % 4); flips > 0; --flips) {
+      bytes[random() % bytes.size()] = static_cast<char>(random());
+    }
+    MemoryStream stream(bytes);
+    DirectoryNode root;
+    try {
+      root.input(stream);
+    } catch (const VeskException&) {
+    }
+  }
+}
+
+// A chain of `levels` directories below `root`; answers the deepest.
+DirectoryNode* chain(DirectoryNode& root, unsigned levels) {
+  DirectoryNode* at = &root;
+  for (unsigned level = 0; level < levels; ++level) {
+    at = adopt(*at, new DirectoryNode("level", at));
+  }
+  return at;
+}
+
+TEST(TreeRecordTest, DeepChainsWorkUpToTheLimit) {
+  DirectoryNode root;
+  DirectoryNode* deepest = chain(root, DirectoryNode::kMaximumStoredDepth);
+  EXPECT_EQ(deepest->pathName().size(), 6u * DirectoryNode::kMaximumStoredDepth);
+  std::unique_ptr<TreeNode> copy(root.clone(nullptr));
+  MemoryStream stream;
+  copy->output(stream);
+  DirectoryNode back;
+  stream.seekg(0);
+  back.input(stream);
+  EXPECT_EQ(stream.tellg(), stream.size());
+
+  adopt(*deepest, new DirectoryNode("one too many", deepest));
+  MemoryStream deeper;
+  root.output(deeper);
+  deeper.seekg(0);
+  DirectoryNode refused;
+  EXPECT_VESK_ERROR(refused.input(deeper), "Stored tree is nested too deeply");
+}
+
+TEST(TreeRecordTest, LargeTreesRoundTripAndAreFreed) {
+  DirectoryNode root;
+  for (int d = 0; d < 100; ++d) {
+    auto* directory = adopt(root, new DirectoryNode(("d" + std::to_string(d)).c_str(), &root));
+    for (int f = 0; f < 1000; ++f) {
+      adopt(*directory, new FileNode(("f" + std::to_string(f)).c_str(), directory, 1, TimeDate()));
+    }
+  }
+  MemoryStream stream;
+  root.output(stream);
+  DirectoryNode back;
+  stream.seekg(0);
+  back.input(stream);
+  EXPECT_EQ(back.size(), 100u);
+  EXPECT_EQ(back.back()->directory()->size(), 1000u);
+}
+
+}  // namespace
+}  // namespace vesk
