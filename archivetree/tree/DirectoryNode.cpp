@@ -4,9 +4,11 @@
 #include <typeinfo>
 
 #include "ArchiveTreeStrings.h"
+#include "ConCommittedFiles.h"
 #include "ConstStrings.h"
 #include "FileNode.h"
 #include "MessageIds.h"
+#include "ProgressMeter.h"
 #include "UncommittedArchiveNode.h"
 #include "UncommittedFileNode.h"
 #include "VeskException.h"
@@ -321,6 +323,61 @@ void DirectoryNode::recursiveSort() {
     }
   }
   sort();
+}
+
+unsigned int DirectoryNode::commit(BinStream& archive, ConCommittedFiles& committed,
+                                   ProgressMeter& meter, std::uint32_t archiveCount) {
+  unsigned int total = 0;
+  for (iterator at = begin(); at != end(); ++at) {
+    if (meter.cancelled()) {
+      return total;
+    }
+    TreeNode& child = **at;
+    if (child.deleted()) {
+      continue;
+    }
+    if (DirectoryNode* directory = child.directory()) {
+      total += directory->commit(archive, committed, meter, archiveCount);
+    } else if (FileNode* file = child.file()) {
+      file->archiveCount(archiveCount);
+      const unsigned int stored = child.commit(archive, committed, meter);
+      total += stored;
+      if (UncommittedNode* pending = child.uncommittedFile()) {
+        if (stored != 0) {
+          replaceCommitted(at, *pending, committed);
+        } else {
+          pending->markDeleted();
+        }
+      }
+    }
+  }
+  return total;
+}
+
+// Puts a committed copy of `pending` in its place and records it; `pending` dies with its
+// last handle.
+void DirectoryNode::replaceCommitted(iterator at, UncommittedNode& pending,
+                                     ConCommittedFiles& committed) {
+  const SmartPointer<TreeNode> replacement(new FileNode(static_cast<FileNode const&>(pending)));
+  committed.push_back(CommittedFiles(replacement->file(), sourceName(pending)));
+  *at = replacement;
+}
+
+// The name under which the data of `pending` was found: the source path of a disk file; for
+// an archive slice the other archive's volume name up to its marker, followed by the node's
+// path in this tree.
+FileString DirectoryNode::sourceName(UncommittedNode& pending) {
+  if (pending.nodeType() != UNCOMMITTED_ARCHIVE_NODE) {
+    return pending.uncommittedPathName();
+  }
+  const auto& slice = static_cast<UncommittedArchiveNode const&>(pending);
+  FileString name = diskDriveAccessor_.driveFileNameToVolumeFileName(slice.archive(), "||");
+  const std::size_t marker = name.view().find_first_of(STR_GTLT);
+  if (marker != std::string_view::npos) {
+    name.resize(marker + 1);
+    name.append(pending.pathName());
+  }
+  return name;
 }
 
 char const* DirectoryNode::version() {

@@ -16,9 +16,12 @@
 
 namespace vesk {
 
+class ConCommittedFiles;
 class FileNode;
+class ProgressMeter;
 class UncommittedArchiveNode;
 class UncommittedFileNode;
+class UncommittedNode;
 
 class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> {
  public:
@@ -107,6 +110,17 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   void sort();
   void recursiveSort();
 
+  // Commit. Appends the data of every live pending file below this directory to the end of
+  // `archive`, depth-first in list order, and answers how many files it stored. Every live
+  // file node reached takes `archiveCount`. A stored pending node is replaced in its list by
+  // a committed FileNode (so pointers to it die) and recorded at the end of `committed`; one
+  // whose data cannot be had is marked deleted. `meter` hears of every file and is asked
+  // before every child whether to stop. An exception leaves what was stored before it
+  // committed and recorded, the failing node and the rest pending.
+  using TreeNode::commit;
+  unsigned int commit(BinStream& archive, ConCommittedFiles& committed, ProgressMeter& meter,
+                      std::uint32_t archiveCount);
+
   static char const* version();
 
  protected:
@@ -119,6 +133,8 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   struct Tally;
   void tally(bool recursive, Tally& counts) const;
   iterator placeFor(TreeNode& node);
+  void replaceCommitted(iterator at, UncommittedNode& pending, ConCommittedFiles& committed);
+  FileString sourceName(UncommittedNode& pending);
 
   void inputAtDepth(BinStream& stream, unsigned depth);
   TreeNode* newChild(std::uint32_t tag, unsigned depth);

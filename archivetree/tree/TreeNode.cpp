@@ -120,8 +120,12 @@ void TreeNode::writeUnsigned(BinStream& stream, std::uint32_t value) {
 }
 
 void TreeNode::writeSigned64(BinStream& stream, std::int64_t value) {
+  writeUnsigned64(stream, static_cast<std::uint64_t>(value));
+}
+
+void TreeNode::writeUnsigned64(BinStream& stream, std::uint64_t value) {
   char bytes[8];
-  storeLittle64(bytes, static_cast<std::uint64_t>(value));
+  storeLittle64(bytes, value);
   stream.write(bytes, 8);
   stream.throwOnError();
 }
@@ -141,10 +145,14 @@ std::uint32_t TreeNode::readUnsigned(BinStream& stream) {
 }
 
 std::int64_t TreeNode::readSigned64(BinStream& stream) {
+  return static_cast<std::int64_t>(readUnsigned64(stream));
+}
+
+std::uint64_t TreeNode::readUnsigned64(BinStream& stream) {
   char bytes[8];
   stream.read(bytes, 8);
   stream.throwOnError();
-  return static_cast<std::int64_t>(loadLittle64(bytes));
+  return loadLittle64(bytes);
 }
 
 }  // namespace vesk

@@ -84,9 +84,11 @@ class TreeNode {
   static void writeBool(BinStream& stream, bool value);
   static void writeUnsigned(BinStream& stream, std::uint32_t value);
   static void writeSigned64(BinStream& stream, std::int64_t value);
+  static void writeUnsigned64(BinStream& stream, std::uint64_t value);
   static bool readBool(BinStream& stream);
   static std::uint32_t readUnsigned(BinStream& stream);
   static std::int64_t readSigned64(BinStream& stream);
+  static std::uint64_t readUnsigned64(BinStream& stream);
 
  private:
   FileString name_;

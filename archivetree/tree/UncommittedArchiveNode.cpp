@@ -2,7 +2,13 @@
 
 #include <typeinfo>
 
+#include "ArchiveTreeStrings.h"
+#include "BinStream.h"
 #include "ConstStrings.h"
+#include "IOPosition.h"
+#include "MessageIds.h"
+#include "ProgressMeter.h"
+#include "VeskException.h"
 
 namespace vesk {
 
@@ -55,6 +61,27 @@ bool UncommittedArchiveNode::operator==(UncommittedArchiveNode const& other) con
 
 std::int64_t UncommittedArchiveNode::offset() const {
   return archiveOffset_;
+}
+
+unsigned int UncommittedArchiveNode::commit(BinStream& stream, ConCommittedFiles& /*committed*/,
+                                            ProgressMeter& meter) {
+  if (deleted()) {
+    return 0;
+  }
+  meter.startFile(archive_.c_str());
+  std::unique_ptr<IOPosition> delayed;
+  const std::int64_t position = beginBlock(stream, delayed);
+  const FileString path = drivePath(archive_);
+  if (path.empty()) {
+    return 0;
+  }
+  const unsigned int copied = stream.copyFile(path.c_str(), fileSize(), archiveOffset_, kCopyPiece);
+  if (copied != fileSize()) {
+    throw VeskException(archiveTreeStrings(kMsgFileSizeDiscrepancy));
+  }
+  compressedSize(copied);
+  offsetPrefix(blockPosition(delayed, position));
+  return 1;
 }
 
 TreeNode::NodeType UncommittedArchiveNode::nodeType() const {

@@ -25,6 +25,12 @@ class UncommittedArchiveNode : public UncommittedNode {
   FileString const& archive() const noexcept { return archive_; }
   // The position of the slice's first byte in the other archive.
   std::int64_t offset() const override;
+  // Appends the slice's data block; answers 0 when the other archive's volume is not
+  // mounted, leaving the block prefix in the stream. Throws VeskException "File size
+  // discrepancy on commit" when fewer bytes than fileSize could be copied, and the errors of
+  // the stream and of reading the other archive.
+  unsigned int commit(BinStream& archive, ConCommittedFiles& committed,
+                      ProgressMeter& meter) override;
   NodeType nodeType() const override;
 
   unsigned int objectSize() const override;

@@ -25,6 +25,13 @@ class UncommittedFileNode : public UncommittedNode {
 
   // The data is read from the start of the source file.
   std::int64_t offset() const override;
+  // Appends the file's data block. A source that is missing (its medium not inserted) is
+  // asked for with the missing-media prompt until it is found or the user cancels; a
+  // cancelled or failed copy answers 0, leaving the block prefix in the stream. Throws
+  // VeskException "File size discrepancy on commit" when only part of the data is copied,
+  // and the stream's errors.
+  unsigned int commit(BinStream& archive, ConCommittedFiles& committed,
+                      ProgressMeter& meter) override;
   NodeType nodeType() const override;
 
   static char const* version();
@@ -32,6 +39,10 @@ class UncommittedFileNode : public UncommittedNode {
  protected:
   friend class DirectoryNode;
   explicit UncommittedFileNode(DirectoryNode* parent);
+
+ private:
+  // Shows the missing-media prompt; true when the user asks to try again.
+  bool askForMedium() const;
 };
 
 }  // namespace vesk

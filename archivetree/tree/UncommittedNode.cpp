@@ -2,6 +2,10 @@
 
 #include <typeinfo>
 
+#include "BinStream.h"
+#include "DirectoryNode.h"
+#include "IOPosition.h"
+
 namespace vesk {
 
 UncommittedNode::UncommittedNode() = default;
@@ -61,6 +65,33 @@ BinStream& UncommittedNode::output(BinStream& stream) const {
 BinStream& UncommittedNode::input(BinStream& stream) {
   FileNode::input(stream);
   return uncommittedPathName_.input(stream);
+}
+
+std::int64_t UncommittedNode::beginBlock(BinStream& archive,
+                                         std::unique_ptr<IOPosition>& delayed) const {
+  archive.seekp(0, std::ios_base::end);
+  delayed.reset(archive.telldelayp());
+  const std::int64_t position = delayed ? 0 : archive.tellp();
+  writeUnsigned64(archive, fileSize());
+  return position;
+}
+
+std::int64_t UncommittedNode::blockPosition(std::unique_ptr<IOPosition>& delayed,
+                                            std::int64_t known) {
+  if (!delayed) {
+    return known;
+  }
+  while (!delayed->isReady()) {
+  }
+  const std::int64_t position = delayed->position();
+  delayed.reset();
+  return position;
+}
+
+FileString UncommittedNode::drivePath(FileString const& name) const {
+  const DiskDriveAccessor accessor;
+  DiskDriveAccessor const& mapper = parent() ? parent()->diskDriveAccessor() : accessor;
+  return mapper.volumeFileNameToDriveFileName(name, "||");
 }
 
 char const* UncommittedNode::version() {

@@ -30,6 +30,9 @@ struct ICharTraits<char> : std::char_traits<char> {
 
   static constexpr int compare(const char* a, const char* b, std::size_t n) noexcept {
     for (std::size_t i = 0; i < n; ++i) {
+      if (a[i] == b[i]) {
+        continue;
+      }
       const int difference = key(a[i]) - key(b[i]);
       if (difference != 0) {
         return difference < 0 ? -1 : 1;

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "DiskDriveAccessor.h"
+
 namespace vesk::test {
 
 TempDir::TempDir() {
@@ -18,6 +20,27 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+class ScopedVolumes::Source : public VolumeSource {
+ public:
+  std::shared_ptr<const VolumeTable> volumes() override {
+    return std::make_shared<const VolumeTable>(table);
+  }
+  VolumeTable table;
+};
+
+ScopedVolumes::ScopedVolumes(VolumeTable table) : source_(std::make_shared<Source>()) {
+  source_->table = std::move(table);
+  previous_ = DiskDriveAccessor::volumeSource(source_);
+}
+
+ScopedVolumes::~ScopedVolumes() {
+  DiskDriveAccessor::volumeSource(previous_);
+}
+
+void ScopedVolumes::set(VolumeTable table) {
+  source_->table = std::move(table);
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

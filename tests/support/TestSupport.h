@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "VeskException.h"
+#include "VolumeSource.h"
 
 namespace vesk::test {
 
@@ -24,6 +26,22 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Puts a volume table of the test's own in place of the system's for its lifetime; the test
+// "inserts" and "removes" media by changing the table.
+class ScopedVolumes {
+ public:
+  explicit ScopedVolumes(VolumeTable table);
+  ScopedVolumes(const ScopedVolumes&) = delete;
+  ScopedVolumes& operator=(const ScopedVolumes&) = delete;
+  ~ScopedVolumes();
+  void set(VolumeTable table);
+
+ private:
+  class Source;
+  std::shared_ptr<Source> source_;
+  std::shared_ptr<VolumeSource> previous_;
 };
 
 // Writes `bytes` to a new file `path`.

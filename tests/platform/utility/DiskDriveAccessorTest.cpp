@@ -10,20 +10,8 @@
 namespace vesk {
 namespace {
 
-// A volume table that the test changes, standing for media being inserted and removed.
-class TableSource : public VolumeSource {
- public:
-  std::shared_ptr<const VolumeTable> volumes() override {
-    return std::make_shared<const VolumeTable>(table);
-  }
-  VolumeTable table;
-};
-
 class DiskDriveAccessorTest : public ::testing::Test {
  protected:
-  void SetUp() override { previous_ = DiskDriveAccessor::volumeSource(source_); }
-  void TearDown() override { DiskDriveAccessor::volumeSource(previous_); }
-
   std::string toVolume(const char* path) const {
     return accessor_.driveFileNameToVolumeFileName(path, "||").str();
   }
@@ -31,13 +19,12 @@ class DiskDriveAccessorTest : public ::testing::Test {
     return accessor_.volumeFileNameToDriveFileName(name, "||").str();
   }
 
-  std::shared_ptr<TableSource> source_ = std::make_shared<TableSource>();
-  std::shared_ptr<VolumeSource> previous_;
+  test::ScopedVolumes volumes_{{}};
   DiskDriveAccessor accessor_;
 };
 
 TEST_F(DiskDriveAccessorTest, LabelledVolumeRoundTripsWhereverItIsMounted) {
-  source_->table = {{"", "/", "/"}, {"HOLIDAY", "/media/usb", "/"}};
+  volumes_.set({{"", "/", "/"}, {"HOLIDAY", "/media/usb", "/"}});
   EXPECT_EQ(toVolume("/media/usb/photos/a.jpg"), "HOLIDAY>||/photos/a.jpg");
   EXPECT_EQ(toVolume("/media/usb"), "HOLIDAY>||/");
   EXPECT_EQ(toVolume("/media/usbstick/a.jpg"), "/media/usbstick/a.jpg");
@@ -45,15 +32,15 @@ TEST_F(DiskDriveAccessorTest, LabelledVolumeRoundTripsWhereverItIsMounted) {
   EXPECT_EQ(toDrive("HOLIDAY>||/photos/a.jpg"), "/media/usb/photos/a.jpg");
   EXPECT_EQ(toDrive("HOLIDAY>||/"), "/media/usb");
 
-  source_->table = {{"", "/", "/"}, {"HOLIDAY", "/run/media/me/HOLIDAY", "/"}};
+  volumes_.set({{"", "/", "/"}, {"HOLIDAY", "/run/media/me/HOLIDAY", "/"}});
   EXPECT_EQ(toDrive("HOLIDAY>||/photos/a.jpg"), "/run/media/me/HOLIDAY/photos/a.jpg");
 
-  source_->table = {{"", "/", "/"}};
+  volumes_.set({{"", "/", "/"}});
   EXPECT_EQ(toDrive("HOLIDAY>||/photos/a.jpg"), STR_NULL);
 }
 
 TEST_F(DiskDriveAccessorTest, UnnamedFilesystemsKeepPlainPaths) {
-  source_->table = {{"", "/", "/"}, {"DATA", "/data", "/"}, {"", "/data/scratch", "/"}};
+  volumes_.set({{"", "/", "/"}, {"DATA", "/data", "/"}, {"", "/data/scratch", "/"}});
   EXPECT_EQ(toVolume("/home/me/../me/./a.txt"), "/home/me/a.txt");
   EXPECT_EQ(toVolume("/data/scratch/x"), "/data/scratch/x");
   EXPECT_EQ(toVolume("/data/x"), "DATA>||/x");
@@ -66,12 +53,12 @@ TEST_F(DiskDriveAccessorTest, UnnamedFilesystemsKeepPlainPaths) {
 
 TEST_F(DiskDriveAccessorTest, BindMountsAndLaterMountsAreRespected) {
   // /mnt/sub shows the folder /sub of volume PHOTOS; /media/p shows the whole volume.
-  source_->table = {{"", "/", "/"}, {"PHOTOS", "/mnt/sub", "/sub"}, {"PHOTOS", "/media/p", "/"}};
+  volumes_.set({{"", "/", "/"}, {"PHOTOS", "/mnt/sub", "/sub"}, {"PHOTOS", "/media/p", "/"}});
   EXPECT_EQ(toVolume("/mnt/sub/a.jpg"), "PHOTOS>||/sub/a.jpg");
   EXPECT_EQ(toDrive("PHOTOS>||/sub/a.jpg"), "/mnt/sub/a.jpg");
   EXPECT_EQ(toDrive("PHOTOS>||/other/b.jpg"), "/media/p/other/b.jpg");
 
-  source_->table = {{"", "/", "/"}, {"OLD", "/media/usb", "/"}, {"NEW", "/media/usb", "/"}};
+  volumes_.set({{"", "/", "/"}, {"OLD", "/media/usb", "/"}, {"NEW", "/media/usb", "/"}});
   EXPECT_EQ(toVolume("/media/usb/a"), "NEW>||/a");
 }
 

@@ -1,0 +1,272 @@
+// Commit of pending files into an archive stream, and the records it leaves.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ByteOrder.h"
+#include "ConCommittedFiles.h"
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "MediaPrompt.h"
+#include "MemoryStream.h"
+#include "ProgressMeter.h"
+#include "TestSupport.h"
+#include "TreeTestSupport.h"
+#include "UncommittedArchiveNode.h"
+#include "UncommittedFileNode.h"
+#include "UtilityStrings.h"
+
+namespace vesk {
+namespace {
+
+class RecordingMeter : public ProgressMeter {
+ public:
+  void startFile(char const* name) override { started.emplace_back(name); }
+  bool cancelled() override { return ++asked > allowed; }
+
+  std::vector<std::string> started;
+  int asked = 0;
+  int allowed = 1 << 30;  // answers true from the question after this many
+};
+
+// Answers the missing-media prompt through a function of the test, for its lifetime.
+class ScopedAnswerer {
+ public:
+  explicit ScopedAnswerer(MediaPrompt::Answerer answerer)
+      : previous_(MediaPrompt::answerer(std::move(answerer))) {}
+  ~ScopedAnswerer() { MediaPrompt::answerer(previous_); }
+
+ private:
+  MediaPrompt::Answerer previous_;
+};
+
+// The 8-byte block prefix at `position` of the archive.
+std::uint64_t prefixAt(const MemoryStream& archive, std::int64_t position) {
+  return loadLittle64(archive.bytes().data() + position);
+}
+
+class CommitTest : public ::testing::Test {
+ protected:
+  // A source file of `bytes` in the temporary folder; answers its path.
+  std::string source(const std::string& name, const std::string& bytes) {
+    const std::string path = folder_.file(name);
+    test::writeFile(path, bytes);
+    return path;
+  }
+  UncommittedFileNode* pending(DirectoryNode& directory, const std::string& path, unsigned size) {
+    return directory.addUncommittedFile(path, size, TimeDate(), 0);
+  }
+  unsigned commit(DirectoryNode& directory, std::uint32_t archiveCount = 7) {
+    return directory.commit(archive_, records_, meter_, archiveCount);
+  }
+
+  test::TempDir folder_;
+  MemoryStream archive_;
+  ConCommittedFiles records_;
+  RecordingMeter meter_;
+};
+
+TEST_F(CommitTest, BlocksFollowEachOtherAndNodesAreReplaced) {
+  DirectoryNode root;
+  DirectoryNode* sub = root.addDirectory("sub");
+  UncommittedFileNode* first = pending(*sub, source("a.txt", "hello"), 5);
+  pending(*sub, source("b.txt", ""), 0);
+  pending(root, source("c.txt", "xyz"), 3);
+  const std::string firstSource = first->uncommittedPathName().str();
+
+  EXPECT_EQ(commit(root), 3u);
+  EXPECT_EQ(archive_.bytes(), std::string("\x05\0\0\0\0\0\0\0hello", 13) + std::string(8, '\0') +
+                                  std::string("\3\0\0\0\0\0\0\0xyz", 11));
+  EXPECT_EQ(meter_.started.size(), 3u);
+  EXPECT_EQ(meter_.started[0], firstSource);
+
+  ASSERT_EQ(records_.std::vector<CommittedFiles>::size(), 3u);
+  auto record = records_.begin();
+  EXPECT_EQ(records_.uncommittedName(record).str(), firstSource);
+  EXPECT_EQ(records_.committedName(record).str(), "\\sub\\a.txt");
+  EXPECT_EQ(records_.offset(record), 8);
+  EXPECT_EQ(records_.size(record), 5u);
+  EXPECT_EQ(records_.compressedSize(record), 5u);
+  EXPECT_FALSE(records_.readOnly(record));
+  FileNode const* committed = record->file();
+  EXPECT_TRUE(committed->committed());
+  EXPECT_EQ(committed->archiveCount(), 7u);
+  EXPECT_EQ(records_.timeStamp(record), committed->timeStamp());
+  EXPECT_EQ(sub->front().get(), committed);  // in the pending node's place
+  EXPECT_EQ(committed->parent(), sub);
+  EXPECT_EQ(sub->numberOfUncommittedFiles(false), 0u);
+
+  ++record;
+  EXPECT_EQ(records_.offset(record), 13 + 8);
+  EXPECT_EQ(records_.compressedSize(record), 0u);
+  ++record;
+  EXPECT_EQ(record->file()->offsetPrefix(), 21);
+  sub->remove(const_cast<TreeNode*>(static_cast<TreeNode const*>(records_.begin()->file())));
+  EXPECT_TRUE(records_.deleted(records_.begin()));
+
+  // A second commit stamps committed files and stores nothing new.
+  EXPECT_EQ(commit(root, 8), 0u);
+  EXPECT_EQ(record->file()->archiveCount(), 8u);
+  EXPECT_EQ(record->file()->offsetPrefix(), 21);
+  EXPECT_EQ(archive_.size(), 32);
+}
+
+TEST_F(CommitTest, AccessorsRefuseTheEnd) {
+  const auto end = records_.end();
+  const char* message = "Invalid access beyond end of container";
+  EXPECT_VESK_ERROR(records_.committedName(end), message);
+  EXPECT_VESK_ERROR(records_.compressedSize(end), message);
+  EXPECT_VESK_ERROR(records_.deleted(end), message);
+  EXPECT_VESK_ERROR(records_.offset(end), message);
+  EXPECT_VESK_ERROR(records_.readOnly(end), message);
+  EXPECT_VESK_ERROR(records_.size(end), message);
+  EXPECT_VESK_ERROR(records_.timeStamp(end), message);
+  EXPECT_VESK_ERROR(records_.uncommittedName(end), message);
+  EXPECT_STREQ(CommittedFiles::version(), "CommittedFiles 1.0, 16.08.1999");
+  EXPECT_STREQ(ConCommittedFiles::version(), "ConCommittedFiles 1.0, 23.09.1999");
+}
+
+TEST_F(CommitTest, TheMeterIsAskedBeforeEveryChild) {
+  DirectoryNode empty;
+  EXPECT_EQ(commit(empty), 0u);
+  EXPECT_EQ(meter_.asked, 0);
+
+  DirectoryNode root;
+  pending(root, source("a", "1"), 1)->markDeleted();
+  pending(root, source("b", "2"), 1);
+  meter_.allowed = 0;
+  EXPECT_EQ(commit(root), 0u);
+  EXPECT_EQ(archive_.size(), 0);
+  EXPECT_EQ(root.numberOfUncommittedFiles(false), 1u);
+
+  meter_.allowed = 1 << 30;
+  meter_.asked = 0;
+  EXPECT_EQ(commit(root), 1u);
+  EXPECT_EQ(meter_.asked, 2);  // the deleted child is asked about too
+  EXPECT_EQ(meter_.started.size(), 1u);
+  EXPECT_EQ(records_.std::vector<CommittedFiles>::size(), 1u);
+  EXPECT_EQ(archive_.size(), 9);
+}
+
+TEST_F(CommitTest, CancelStopsTheWholeWalk) {
+  DirectoryNode root;
+  DirectoryNode* sub = root.addDirectory("sub");
+  pending(*sub, source("a", "1"), 1);
+  pending(*sub, source("b", "2"), 1);
+  pending(root, source("c", "3"), 1);
+  meter_.allowed = 2;  // lets the walk reach sub and its first file
+  EXPECT_EQ(commit(root), 1u);
+  EXPECT_EQ(root.numberOfUncommittedFiles(true), 2u);
+  EXPECT_EQ(meter_.asked, 4);  // sub's second file, then root's next child
+}
+
+TEST_F(CommitTest, DataThatCannotBeHadDeletesTheNode) {
+  DirectoryNode root;
+  // A folder passes the existence test but cannot be read: the copy fails.
+  UncommittedFileNode* unreadable = pending(root, folder_.path().string(), 4);
+  EXPECT_EQ(commit(root), 0u);
+  EXPECT_TRUE(unreadable->deleted());
+  EXPECT_EQ(unreadable->compressedSize(), 0u);
+  EXPECT_EQ(unreadable->offsetPrefix(), 0);
+  EXPECT_EQ(prefixAt(archive_, 0), 4u);
+  EXPECT_EQ(archive_.size(), 8);
+  EXPECT_TRUE(records_.empty());
+
+  UncommittedFileNode* shorter = pending(root, source("short", "ab"), 4);
+  EXPECT_VESK_ERROR(commit(root), "File size discrepancy on commit");
+  EXPECT_FALSE(shorter->deleted());
+  EXPECT_EQ(root.numberOfUncommittedFiles(false), 1u);
+}
+
+TEST_F(CommitTest, MissingMediaArePromptedFor) {
+  test::ScopedVolumes volumes({{"", "/", "/"}, {"USB", folder_.path().string(), "/"}});
+  DirectoryNode root;
+  UncommittedFileNode* photo = pending(root, source("photo.jpg", "data"), 4);
+  ASSERT_EQ(photo->uncommittedPathName().str(), "USB>||/photo.jpg");
+  volumes.set({{"", "/", "/"}});  // the stick is pulled out
+
+  std::vector<std::string> prompts;
+  const ScopedAnswerer answerer([&](void*, const char* text, const char* caption, unsigned style) {
+    prompts.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
+    if (prompts.size() == 2) {
+      volumes.set({{"", "/", "/"}, {"USB", folder_.path().string(), "/"}});
+    }
+    return MediaPrompt::kAnswerRetry;
+  });
+  EXPECT_EQ(commit(root), 1u);
+  ASSERT_EQ(prompts.size(), 2u);
+  EXPECT_EQ(prompts[0],
+            "Missing File|Cannot find file 'photo.jpg'.  Please insert the media 'USB' \n"
+            "and press Retry to continue.  Press Cancel to skip writing this file.|5");
+  EXPECT_EQ(archive_.bytes().substr(8), "data");
+}
+
+TEST_F(CommitTest, CancelAtThePromptSkipsTheFile) {
+  DirectoryNode root;
+  UncommittedFileNode* gone = pending(root, folder_.file("never-written"), 4);
+  pending(root, source("z", "zz"), 2);
+  int prompts = 0;
+  const ScopedAnswerer answerer([&](void*, const char*, const char*, unsigned) {
+    ++prompts;
+    return MediaPrompt::kAnswerCancel;
+  });
+  EXPECT_EQ(commit(root), 1u);
+  EXPECT_EQ(prompts, 1);
+  EXPECT_TRUE(gone->deleted());
+  EXPECT_EQ(gone->offsetPrefix(), -1);
+  EXPECT_EQ(gone->compressedSize(), 0xFFFFFFFFu);
+  EXPECT_EQ(prefixAt(archive_, 0), 4u);  // the prefix stays, without data
+  EXPECT_EQ(prefixAt(archive_, 8), 2u);
+}
+
+TEST_F(CommitTest, ArchiveSlices) {
+  const std::string other = source("other.arc", "0123456789");
+  test::ScopedVolumes volumes({{"", "/", "/"}, {"ARC", folder_.path().string(), "/"}});
+  DirectoryNode root;
+  DirectoryNode* sub = root.addDirectory("sub");
+  sub->addUncommittedArchiveFile("inner\\s.txt", 4, 3, other, TimeDate());
+  EXPECT_EQ(commit(root), 1u);
+  EXPECT_EQ(archive_.bytes().substr(8), "3456");
+  EXPECT_EQ(meter_.started[0], "ARC>||/other.arc");
+  EXPECT_EQ(records_.uncommittedName(records_.begin()).str(), "ARC>\\sub\\s.txt");
+
+  UncommittedArchiveNode* tooLong = root.addUncommittedArchiveFile("t", 5, 8, other, TimeDate());
+  EXPECT_VESK_ERROR(commit(root), "File size discrepancy on commit");
+  EXPECT_EQ(tooLong->compressedSize(), 0xFFFFFFFFu);
+  UncommittedArchiveNode* beyond = root.addUncommittedArchiveFile("u", 1, 99, other, TimeDate());
+  tooLong->markDeleted();
+  EXPECT_VESK_ERROR(commit(root), "File size discrepancy on commit");
+  beyond->markDeleted();
+
+  UncommittedArchiveNode* unmounted = root.addUncommittedArchiveFile("v", 1, 0, other, TimeDate());
+  volumes.set({{"", "/", "/"}});
+  EXPECT_EQ(commit(root), 0u);
+  EXPECT_TRUE(unmounted->deleted());
+}
+
+TEST_F(CommitTest, StreamFailuresPassOutAndKeepEarlierWork) {
+  // An archive that refuses every write after the first `budget` ones.
+  class FailingArchive : public MemoryStream {
+   public:
+    BinStream& write(const char* buffer, unsigned count) override {
+      if (budget-- <= 0) {
+        throw VeskException(utilityStrings(kMessageCannotWrite));
+      }
+      return MemoryStream::write(buffer, count);
+    }
+    int budget = 0;
+  };
+  FailingArchive archive;
+  archive.budget = 2;  // the first file's prefix and data
+  DirectoryNode root;
+  pending(root, source("a", "1"), 1);
+  UncommittedFileNode* second = pending(root, source("b", "2"), 1);
+  EXPECT_VESK_ERROR(root.commit(archive, records_, meter_, 1), "Cannot write to stream");
+  EXPECT_EQ(records_.std::vector<CommittedFiles>::size(), 1u);
+  EXPECT_FALSE(second->deleted());
+  EXPECT_EQ(root.numberOfUncommittedFiles(false), 1u);
+}
+
+}  // namespace
+}  // namespace vesk
