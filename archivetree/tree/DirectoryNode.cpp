@@ -1,10 +1,15 @@
 #include "DirectoryNode.h"
 
+#include <algorithm>
 #include <memory>
 #include <typeinfo>
+#include <vector>
 
 #include "ArchiveTreeStrings.h"
+#include "BinStream.h"
 #include "ConCommittedFiles.h"
+#include "ConFileString.h"
+#include "ConOffsetFix.h"
 #include "ConstStrings.h"
 #include "FileNode.h"
 #include "MessageIds.h"
@@ -378,6 +383,158 @@ FileString DirectoryNode::sourceName(UncommittedNode& pending) {
     name.append(pending.pathName());
   }
   return name;
+}
+
+unsigned int DirectoryNode::commit(BinStream& archive, ConCommittedFiles& committed,
+                                   ConFileString& removed, ProgressMeter& meter,
+                                   std::uint32_t archiveCount) {
+  cleanup(archive, removed);
+  return commit(archive, committed, meter, archiveCount);
+}
+
+// Cleanup
+//
+// The archive stream holds data blocks back to back from 0. Cleanup keeps these invariants:
+//  1. A block is removed only when its node is a committed file that is deleted, has data
+//     (fileSize > 0) and a position (offsetPrefix >= 0), and no live committed file points
+//     into the block.
+//  2. Each byte that stays moves down once, front to back, by the total length of the
+//     removed blocks in front of it; nothing in front of the first removed block moves.
+//  3. Every committed file whose block moved gets the new position of its prefix.
+// The steps: collect (walk), sort and merge the removed blocks into disjoint gaps, move
+// each kept region behind a gap down with one shiftBlock, cut the stream, fix positions.
+
+namespace {
+
+constexpr unsigned kMovePiece = 65536;
+
+// Whether one of the ascending positions `live` lies in [start, start + length).
+bool blockInUse(std::vector<std::int64_t> const& live, std::int64_t start, std::int64_t length) {
+  const auto at = std::lower_bound(live.begin(), live.end(), start);
+  return at != live.end() && *at - start < length;
+}
+
+// Joins records that touch or overlap into one, so the gaps are disjoint and ascending.
+void mergeTouching(ConOffsetFix& moves) {
+  auto current = moves.begin();
+  for (auto next = current + 1; next != moves.end(); ++next) {
+    const std::int64_t end = current->oldOffset() + current->blockSize();
+    if (next->oldOffset() <= end) {
+      current->blockSize(std::max(end, next->oldOffset() + next->blockSize()) -
+                         current->oldOffset());
+    } else {
+      *++current = *next;
+    }
+  }
+  moves.erase(current + 1, moves.end());
+}
+
+// Moves the region behind each gap down to where the kept bytes end; each record then
+// describes the region it moved.
+void moveKeptRegions(BinStream& archive, ConOffsetFix& moves) {
+  const std::int64_t streamEnd = archive.size();
+  std::int64_t newPosition = moves.front().oldOffset();
+  for (std::size_t k = 0; k < moves.size(); ++k) {
+    const std::int64_t from = moves[k].oldOffset() + moves[k].blockSize();
+    const std::int64_t until = k + 1 < moves.size() ? moves[k + 1].oldOffset() : streamEnd;
+    const std::int64_t length = std::max<std::int64_t>(0, until - from);
+    archive.shiftBlock(from, newPosition, length, kMovePiece);
+    moves[k].oldOffset(from);
+    moves[k].newOffset(newPosition);
+    moves[k].blockSize(length);
+    newPosition += length;
+  }
+}
+
+}  // namespace
+
+struct DirectoryNode::RemovalPlan {
+  std::vector<FileNode*> released;       // deleted committed files with data, in walk order
+  std::vector<std::int64_t> liveBlocks;  // block positions of live committed files
+};
+
+void DirectoryNode::cleanup(BinStream& archive, ConFileString& removed) {
+  RemovalPlan plan;
+  cleanup(plan, false);
+  std::sort(plan.liveBlocks.begin(), plan.liveBlocks.end());
+  ConOffsetFix moves;
+  for (FileNode* file : plan.released) {
+    const std::int64_t length = std::int64_t{file->fileSize()} + 8;
+    file->fileSize(0);
+    if (!blockInUse(plan.liveBlocks, file->offsetPrefix(), length)) {
+      moves.emplace_back(file->offsetPrefix(), length);
+      removed.push_back(file->pathName());
+    }
+  }
+  if (moves.empty()) {
+    return;
+  }
+  std::sort(moves.begin(), moves.end());
+  mergeTouching(moves);
+  moveKeptRegions(archive, moves);
+  archive.setEOF();
+  fixTree(moves);
+}
+
+void DirectoryNode::cleanup(RemovalPlan& plan, bool parentDeleted) {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (parentDeleted) {
+      child->deleted(true);
+    }
+    if (DirectoryNode* directory = child->directory()) {
+      directory->cleanup(plan, directory->deleted());
+      continue;
+    }
+    FileNode* file = child->file();
+    if (file == nullptr || child->uncommittedFile() != nullptr || file->offsetPrefix() < 0) {
+      continue;
+    }
+    if (!file->deleted()) {
+      plan.liveBlocks.push_back(file->offsetPrefix());
+    } else if (file->fileSize() > 0) {
+      plan.released.push_back(file);
+    }
+  }
+}
+
+void DirectoryNode::fixTree(ConOffsetFix const& moves) {
+  for (const SmartPointer<TreeNode>& child : *this) {
+    if (DirectoryNode* directory = child->directory()) {
+      directory->fixTree(moves);
+      continue;
+    }
+    FileNode* file = child->file();
+    if (file == nullptr || child->uncommittedFile() != nullptr) {
+      continue;
+    }
+    // The regions ascend and do not overlap: only the last one starting at or before the
+    // position can hold it.
+    const std::int64_t position = file->offsetPrefix();
+    auto region = std::upper_bound(
+        moves.begin(), moves.end(), position,
+        [](std::int64_t at, OffsetFix const& move) { return at < move.oldOffset(); });
+    if (region != moves.begin() && position < (--region)->oldOffset() + region->blockSize()) {
+      file->offsetPrefix(position + region->newOffset() - region->oldOffset());
+    }
+  }
+}
+
+bool DirectoryNode::verifyCommitted(BinStream& archive) const {
+  const auto total = static_cast<std::uint64_t>(archive.size());
+  std::uint64_t position = 0;
+  archive.seekg(0);
+  while (position < total) {
+    const std::uint64_t length = readUnsigned64(archive);
+    if (length == 0 || length > total - position - 8) {
+      return false;
+    }
+    position += length + 8;
+    archive.seekg(static_cast<std::int64_t>(position));
+    if (archive.fail()) {
+      return false;
+    }
+  }
+  return true;
 }
 
 char const* DirectoryNode::version() {

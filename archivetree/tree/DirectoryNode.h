@@ -17,6 +17,8 @@
 namespace vesk {
 
 class ConCommittedFiles;
+class ConFileString;
+class ConOffsetFix;
 class FileNode;
 class ProgressMeter;
 class UncommittedArchiveNode;
@@ -120,6 +122,21 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   using TreeNode::commit;
   unsigned int commit(BinStream& archive, ConCommittedFiles& committed, ProgressMeter& meter,
                       std::uint32_t archiveCount);
+  // cleanup(archive, removed), then the commit above; a failing cleanup commits nothing.
+  unsigned int commit(BinStream& archive, ConCommittedFiles& committed, ConFileString& removed,
+                      ProgressMeter& meter, std::uint32_t archiveCount);
+
+  // Cleanup. Cuts the data blocks of deleted committed files below this directory out of
+  // `archive`, moves the bytes behind them down, ends the stream behind the last byte kept,
+  // and rewrites the block positions of the committed files that moved. Everything below a
+  // deleted directory is marked deleted; a released file's fileSize becomes 0 and its tree
+  // path is appended to `removed`. A block that a live node still points at (a node and its
+  // clone share one) is kept. The stream's errors pass out, leaving the stream partly
+  // compacted and the positions not yet rewritten; write the tree out after a cleanup.
+  void cleanup(BinStream& archive, ConFileString& removed);
+  // Whether `archive` is an unbroken chain of data blocks with non-zero lengths that ends
+  // exactly at the stream's end; reads the stream only. Throws the stream's read errors.
+  bool verifyCommitted(BinStream& archive) const;
 
   static char const* version();
 
@@ -134,6 +151,12 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   void tally(bool recursive, Tally& counts) const;
   iterator placeFor(TreeNode& node);
   void replaceCommitted(iterator at, UncommittedNode& pending, ConCommittedFiles& committed);
+  struct RemovalPlan;
+  // The collecting walk of cleanup: marks children of a deleted directory deleted and notes
+  // the blocks of deleted committed files and the positions of live ones.
+  void cleanup(RemovalPlan& plan, bool parentDeleted);
+  // Moves the positions of committed files that lie in a moved region.
+  void fixTree(ConOffsetFix const& moves);
   FileString sourceName(UncommittedNode& pending);
 
   void inputAtDepth(BinStream& stream, unsigned depth);

@@ -1,0 +1,317 @@
+// Cleanup of deleted data out of the archive stream, and the chain check.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ByteOrder.h"
+#include "ConCommittedFiles.h"
+#include "ConFileString.h"
+#include "ConOffsetFix.h"
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "MemoryStream.h"
+#include "ProgressMeter.h"
+#include "TestSupport.h"
+#include "TreeTestSupport.h"
+#include "UtilityStrings.h"
+
+namespace vesk {
+namespace {
+
+class QuietMeter : public ProgressMeter {
+ public:
+  void startFile(char const*) override {}
+  bool cancelled() override { return false; }
+};
+
+std::string block(const std::string& data) {
+  char prefix[8];
+  storeLittle64(prefix, data.size());
+  return std::string(prefix, 8) + data;
+}
+
+class CleanupTest : public ::testing::Test {
+ protected:
+  // Commits a file of `data` into `directory`; answers its committed node.
+  FileNode* store(DirectoryNode& directory, const std::string& name, const std::string& data) {
+    const std::filesystem::path place = folder_.path() / std::to_string(files_++);
+    std::filesystem::create_directory(place);
+    const std::string path = (place / name).string();
+    test::writeFile(path, data);
+    directory.addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
+    ConCommittedFiles records;
+    directory.commit(archive_, records, meter_, 1);
+    return const_cast<FileNode*>(records.at(0).file());
+  }
+  std::vector<std::string> clean(DirectoryNode& root) {
+    ConFileString removed;
+    root.cleanup(archive_, removed);
+    std::vector<std::string> names;
+    for (const FileString& name : removed) {
+      names.push_back(name.str());
+    }
+    return names;
+  }
+  std::string dataOf(const FileNode& file) const {
+    return archive_.bytes().substr(static_cast<std::size_t>(file.offset()), file.fileSize());
+  }
+
+  test::TempDir folder_;
+  int files_ = 0;
+  MemoryStream archive_;
+  QuietMeter meter_;
+};
+
+TEST_F(CleanupTest, RemovesTheBlocksOfDeletedFiles) {
+  const std::string data[3] = {std::string(100, 'a'), std::string(100, 'b'), std::string(100, 'c')};
+  for (const std::vector<int>& deleted : std::vector<std::vector<int>>{{0}, {2}, {0, 1}, {}}) {
+    archive_.bytes().clear();
+    DirectoryNode root;
+    FileNode* files[3] = {store(root, "A", data[0]), store(root, "B", data[1]),
+                          store(root, "C", data[2])};
+    std::vector<std::string> expectedNames;
+    for (int index : deleted) {
+      root.remove(files[index]);
+      expectedNames.push_back(files[index]->pathName().str());
+    }
+    EXPECT_EQ(clean(root), expectedNames);
+    EXPECT_EQ(archive_.size(), 324 - 108 * static_cast<std::int64_t>(deleted.size()));
+    std::int64_t expectedPosition = 0;
+    for (int index = 0; index < 3; ++index) {
+      if (files[index]->deleted()) {
+        EXPECT_EQ(files[index]->fileSize(), 0u);
+      } else {
+        EXPECT_EQ(files[index]->offsetPrefix(), expectedPosition);
+        EXPECT_EQ(dataOf(*files[index]), data[index]);
+        expectedPosition += 108;
+      }
+    }
+    EXPECT_TRUE(root.verifyCommitted(archive_));
+    const std::string before = archive_.bytes();
+    EXPECT_TRUE(clean(root).empty());
+    EXPECT_EQ(archive_.bytes(), before);
+  }
+}
+
+TEST_F(CleanupTest, EmptyFilesAndDeletedDirectories) {
+  DirectoryNode root;
+  FileNode* empty = store(root, "empty", "");
+  DirectoryNode* sub = root.addDirectory("sub");
+  FileNode* inside = store(*sub, "inside", "12345");
+  FileNode* kept = store(root, "kept", "678");
+  empty->deleted(true);
+  sub->deleted(true);  // its file is not marked yet
+  EXPECT_EQ(clean(root), std::vector<std::string>{"\\sub\\inside"});
+  EXPECT_TRUE(inside->deleted());
+  EXPECT_EQ(empty->offsetPrefix(), 0);
+  EXPECT_EQ(archive_.bytes(), block("") + block("678"));
+  EXPECT_EQ(kept->offsetPrefix(), 8);
+  EXPECT_FALSE(root.verifyCommitted(archive_));  // the empty block's zero prefix
+}
+
+TEST_F(CleanupTest, SharedBlocksSurvive) {
+  DirectoryNode root;
+  FileNode* original = store(root, "original", "shared data");
+  store(root, "after", "tail");
+  DirectoryNode* copies = root.addDirectory("copies");
+  copies->clone(root);  // the copy of "original" points at the same block
+  FileNode* copy = copies->findFile("original");
+  root.remove(original);
+  EXPECT_TRUE(clean(root).empty());
+  EXPECT_EQ(dataOf(*copy), "shared data");
+  EXPECT_EQ(original->fileSize(), 0u);
+  root.remove(copy->parent());
+  root.remove(root.findFile("after"));
+  clean(root);
+  EXPECT_EQ(archive_.size(), 0);
+}
+
+TEST_F(CleanupTest, VerifyCommittedFollowsTheChain) {
+  DirectoryNode root;
+  EXPECT_TRUE(root.verifyCommitted(archive_));
+  archive_.bytes() = block("ab") + block("c");
+  EXPECT_TRUE(root.verifyCommitted(archive_));
+  archive_.bytes() += std::string(8, '\0');
+  EXPECT_FALSE(root.verifyCommitted(archive_));
+  archive_.bytes() = block("ab") + block("c").substr(0, 8);
+  EXPECT_FALSE(root.verifyCommitted(archive_));
+  archive_.bytes() = block("ab") + "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
+  EXPECT_FALSE(root.verifyCommitted(archive_));
+  archive_.bytes() = block("ab") + "xyz";
+  EXPECT_VESK_ERROR(root.verifyCommitted(archive_), "Cannot read from stream");
+}
+
+TEST_F(CleanupTest, CommitAfterCleanup) {
+  DirectoryNode root;
+  root.remove(store(root, "old", "old data"));
+  const std::string path = folder_.file("new");
+  test::writeFile(path, "new");
+  root.addUncommittedFile(path, 3, TimeDate(), 0);
+  ConCommittedFiles records;
+  ConFileString removed;
+  EXPECT_EQ(root.commit(archive_, records, removed, meter_, 2), 1u);
+  EXPECT_EQ(removed.size(), 1u);
+  EXPECT_EQ(archive_.bytes(), block("new"));
+}
+
+TEST_F(CleanupTest, FailingMovesLeaveTheNamesAndTheTreeUnfixed) {
+  class BrokenShift : public MemoryStream {
+   public:
+    void shiftBlock(std::int64_t, std::int64_t, std::int64_t, unsigned) override {
+      throw VeskException(utilityStrings(kMessageCannotWrite));
+    }
+  };
+  DirectoryNode root;
+  root.remove(store(root, "a", "aa"));
+  FileNode* b = store(root, "b", "bb");
+  BrokenShift broken;
+  broken.bytes() = archive_.bytes();
+  ConFileString removed;
+  EXPECT_VESK_ERROR(root.cleanup(broken, removed), "Cannot write to stream");
+  EXPECT_EQ(removed.size(), 1u);
+  EXPECT_EQ(b->offsetPrefix(), 10);
+}
+
+// Builds a tree of committed files of random sizes in nested folders, deletes a random
+// part, cleans up and checks every survivor's data, the length and the reported names.
+void cleanRandomTree(unsigned seed, bool reload) {
+  test::TempDir folder;
+  std::mt19937 random(seed);
+  DirectoryNode root;
+  std::vector<DirectoryNode*> directories{&root};
+  for (int i = 0; i < 30; ++i) {
+    DirectoryNode* parent = directories[random() % directories.size()];
+    directories.push_back(parent->addDirectory("d" + std::to_string(i)));
+  }
+  std::map<std::string, std::string> contents;  // source path -> data
+  for (int i = 0; i < 300; ++i) {
+    const std::string path = folder.file("f" + std::to_string(i));
+    std::string data(random() % 3 == 0 ? 0 : random() % 5000, static_cast<char>('a' + i % 26));
+    test::writeFile(path, data);
+    DirectoryNode* parent = directories[random() % directories.size()];
+    parent->addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
+    contents[parent->diskDriveAccessor().driveFileNameToVolumeFileName(path, "||").str()] = data;
+  }
+  MemoryStream archive;
+  ConCommittedFiles records;
+  QuietMeter meter;
+  ASSERT_EQ(root.commit(archive, records, meter, 1), 300u);
+
+  std::map<const FileNode*, std::string> survivors;
+  for (auto record = records.begin(); record != records.end(); ++record) {
+    if (random() % 4 == 0) {
+      record->file()->parent()->remove(const_cast<FileNode*>(record->file()));
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    DirectoryNode* victim = directories[1 + random() % (directories.size() - 1)];
+    victim->parent()->remove(victim);
+  }
+  std::int64_t removedBytes = 0;
+  std::vector<std::string> expectedRemoved;
+  bool emptySurvivor = false;
+  for (auto record = records.begin(); record != records.end(); ++record) {
+    const FileNode* file = record->file();
+    bool ancestorDeleted = false;
+    for (const TreeNode* node = file->parent(); node != nullptr; node = node->parent()) {
+      ancestorDeleted = ancestorDeleted || node->deleted();
+    }
+    // A deleted directory is stored without its children: once reloaded, the tree no longer
+    // knows their blocks, and cleanup leaves them where they are.
+    if (reload && ancestorDeleted) {
+      continue;
+    }
+    const bool gone = ancestorDeleted || file->deleted();
+    if (!gone) {
+      survivors[file] = contents[record->oldPathName().str()];
+      emptySurvivor = emptySurvivor || file->fileSize() == 0;
+    } else if (file->fileSize() > 0) {
+      removedBytes += 8 + file->fileSize();
+      expectedRemoved.push_back(file->pathName().str());
+    }
+  }
+  const std::int64_t lengthBefore = archive.size();
+
+  DirectoryNode reloaded;
+  DirectoryNode* tree = &root;
+  if (reload) {  // the survivors are found again by path
+    MemoryStream saved;
+    root.output(saved);
+    saved.seekg(0);
+    reloaded.input(saved);
+    tree = &reloaded;
+  }
+  ConFileString removed;
+  tree->cleanup(archive, removed);
+  EXPECT_EQ(archive.size(), lengthBefore - removedBytes);
+  EXPECT_EQ(tree->verifyCommitted(archive), !emptySurvivor);
+  std::vector<std::string> removedNames;
+  for (const FileString& name : removed) {
+    removedNames.push_back(name.str());
+  }
+  std::sort(removedNames.begin(), removedNames.end());
+  std::sort(expectedRemoved.begin(), expectedRemoved.end());
+  EXPECT_EQ(removedNames, expectedRemoved);
+
+  std::map<std::string, const FileNode*> byPath;
+  std::vector<DirectoryNode*> walk{tree};
+  while (!walk.empty()) {
+    DirectoryNode* at = walk.back();
+    walk.pop_back();
+    for (SmartPointer<TreeNode>& child : *at) {
+      if (child->directory()) {
+        walk.push_back(child->directory());
+      } else if (!child->deleted()) {
+        byPath[child->pathName().str()] = child->file();
+      }
+    }
+  }
+  ASSERT_EQ(byPath.size(), survivors.size());
+  for (const auto& [original, data] : survivors) {
+    const FileNode* now = byPath.at(original->pathName().str());
+    ASSERT_EQ(
+        archive.bytes().substr(static_cast<std::size_t>(now->offsetPrefix()), 8 + data.size()),
+        block(data));
+  }
+  const std::string after = archive.bytes();
+  ConFileString again;
+  tree->cleanup(archive, again);
+  EXPECT_TRUE(again.empty());
+  EXPECT_EQ(archive.bytes(), after);
+}
+
+TEST(CleanupRandomTest, SurvivorsKeepTheirData) {
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    cleanRandomTree(seed, false);
+  }
+  cleanRandomTree(5, true);
+}
+
+TEST(OffsetFixTest, ComparisonsAndVersions) {
+  OffsetFix a(10, 5);
+  OffsetFix b(20, 5);
+  EXPECT_TRUE(a < b);
+  EXPECT_FALSE(b < a);
+  EXPECT_EQ(a.newOffset(), 0);
+  EXPECT_FALSE(a == b);
+  EXPECT_EQ(b.oldOffset(10), 10);
+  EXPECT_TRUE(a == b);
+  EXPECT_EQ(b.newOffset(3), 3);
+  EXPECT_FALSE(a == b);
+  struct Derived : OffsetFix {
+    using OffsetFix::OffsetFix;
+  };
+  const Derived d(1, 1);
+  EXPECT_FALSE(d < b);
+  EXPECT_FALSE(a == Derived(10, 5));
+  EXPECT_STREQ(a.version(), "OffsetFix 1.0, 16.08.1999");
+  EXPECT_STREQ(ConOffsetFix::version(), "ConOffsetFix 1.0, 23.09.1999");
+  EXPECT_STREQ(ConFileString::version(), "ConFileString 1.0, 23.09.1999");
+}
+
+}  // namespace
+}  // namespace vesk
