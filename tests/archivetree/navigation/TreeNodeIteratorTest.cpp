@@ -1,0 +1,307 @@
+// Stepping through one directory's children, and looking directories and files up by path.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "TestSupport.h"
+#include "TreeNodeIterator.h"
+#include "UncommittedFileNode.h"
+
+namespace vesk {
+namespace {
+
+using Nodes = std::vector<TreeNode*>;
+using Step = std::function<TreeNode*()>;
+
+// The answer of `first`, then those of `next` up to the first null.
+Nodes walk(const Step& first, const Step& next) {
+  Nodes seen;
+  for (TreeNode* node = first(); node != nullptr; node = next()) {
+    seen.push_back(node);
+  }
+  return seen;
+}
+
+// The answers of the iterator `it` from one family's first (or last) step onwards.
+#define STEPS(first, next) walk([&] { return it.first(); }, [&] { return it.next(); })
+
+Nodes reversed(Nodes nodes) {
+  std::reverse(nodes.begin(), nodes.end());
+  return nodes;
+}
+
+FileNode* addFile(DirectoryNode& directory, const char* name) {
+  return directory.add(new FileNode(name, &directory))->file();
+}
+
+// The live directory A, the deleted directory B, the live files c and d, in this order.
+class TreeNodeIteratorTest : public ::testing::Test {
+ protected:
+  TreeNodeIteratorTest()
+      : a(top.addDirectory("A")),
+        b(top.addDirectory("B")),
+        c(addFile(top, "c")),
+        d(addFile(top, "d")),
+        it(&top) {
+    b->markDeleted();
+  }
+
+  DirectoryNode top;
+  DirectoryNode* a;
+  DirectoryNode* b;
+  FileNode* c;
+  FileNode* d;
+  TreeNodeIterator it;
+};
+
+TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStopsAtTheOtherKind) {
+  EXPECT_EQ(STEPS(firstNode, nextNode), (Nodes{a, c, d}));
+  EXPECT_EQ(STEPS(lastNode, previousNode), (Nodes{d, c, a}));
+  EXPECT_EQ(STEPS(firstDirectory, nextDirectory), (Nodes{a}));
+  EXPECT_EQ(it.nextFile(), d);  // the directory steps stopped on c
+  EXPECT_EQ(STEPS(lastDirectory, previousDirectory), (Nodes{a}));
+  EXPECT_EQ(STEPS(firstFile, nextFile), (Nodes{c, d}));
+  EXPECT_EQ(STEPS(lastFile, previousFile), (Nodes{d, c}));
+
+  DirectoryNode files;
+  addFile(files, "x");
+  EXPECT_EQ(TreeNodeIterator(&files).firstDirectory(), nullptr);
+  EXPECT_EQ(TreeNodeIterator(&files).lastDirectory(), nullptr);
+  a->addDirectory("x");
+  EXPECT_EQ(TreeNodeIterator(a).lastFile(), nullptr);
+  EXPECT_EQ(TreeNodeIterator(a).firstFile(), nullptr);
+}
+
+TEST_F(TreeNodeIteratorTest, StepsFromAGivenNodePositionThemselves) {
+  DirectoryNode* e = top.addDirectory("e");  // A ~B e c d
+  EXPECT_EQ(it.firstNode(), a);
+  EXPECT_EQ(it.nextNode(nullptr), nullptr);
+  EXPECT_EQ(it.nextNode(), e);   // a null node changed nothing
+  EXPECT_EQ(it.nextNode(b), e);  // a deleted node is found too
+  it.lastNode();
+  EXPECT_EQ(it.previousDirectory(e), a);
+
+  DirectoryNode other;
+  FileNode* stranger = addFile(other, "c");
+  it.firstNode();
+  it.lastNode();
+  EXPECT_VESK_ERROR(it.nextNode(stranger), "Invalid node pointer");
+  EXPECT_EQ(it.nextNode(), nullptr);
+  EXPECT_EQ(it.previousNode(), c);  // the backward position was not touched
+  EXPECT_VESK_ERROR(it.previousFile(stranger), "Invalid node pointer");
+  EXPECT_EQ(it.previousNode(), nullptr);
+  EXPECT_VESK_ERROR(it.nextDirectory(&top, &other), "Invalid node pointer");
+
+  // The same node held twice in one list tells a step that stays on its position from one
+  // that searches the list again: A ~B e c d A.
+  top.push_back(top.front());
+  it.firstNode();
+  for (TreeNode* expected : Nodes{e, c, d, a}) {
+    EXPECT_EQ(it.nextNode(), expected);
+  }
+  EXPECT_EQ(it.nextNode(a), nullptr);
+  it.lastNode();
+  for (TreeNode* expected : Nodes{d, c, e, a}) {
+    EXPECT_EQ(it.previousNode(), expected);
+  }
+  EXPECT_EQ(it.previousNode(a), nullptr);
+}
+
+TEST_F(TreeNodeIteratorTest, DirectionsDirectoriesAndEditsDoNotDisturbEachOther) {
+  TreeNodeIterator twin(&top);
+  EXPECT_TRUE(it == twin);
+  EXPECT_EQ(it.firstNode(), a);
+  EXPECT_FALSE(it == twin);
+  twin = it;
+  EXPECT_TRUE(it == twin);
+  EXPECT_EQ(it.lastNode(), d);
+  EXPECT_EQ(it.nextNode(), c);
+  EXPECT_EQ(it.previousNode(), c);
+
+  // Adding right behind either position, in front of the list, and marking leave both
+  // positions on their nodes: 0 A ~B c c2 ~d.
+  FileNode* c2 = addFile(top, "c2");
+  DirectoryNode* zero = top.addDirectory("0");
+  d->markDeleted();
+  EXPECT_EQ(it.previousNode(), a);
+  EXPECT_EQ(it.nextNode(), c2);
+  EXPECT_EQ(it.previousNode(), zero);
+  EXPECT_EQ(it.nextNode(), nullptr);
+
+  // Another walked directory puts both positions at the ends of its list.
+  addFile(*a, "x");
+  it.firstNode();
+  it.lastNode();
+  it.directory(a);
+  EXPECT_EQ(it.nextNode(), nullptr);
+  EXPECT_EQ(it.previousNode(), nullptr);
+  EXPECT_EQ(it.nextNode(&top, zero), a);
+  it.directory(&top);  // the same directory keeps the positions
+  EXPECT_EQ(it.nextNode(), c);
+}
+
+TEST(TreeNodeIteratorPathTest, PathsStartAtTheWalkedDirectoryAndFollowLiveDirectories) {
+  DirectoryNode top("top", nullptr);
+  DirectoryNode* a = top.addDirectory("a");
+  DirectoryNode* b = a->addDirectory("b");
+  FileNode* x = addFile(*a, "x");
+  TreeNodeIterator it;
+  EXPECT_EQ(it.findDirectory(&top, "top"), &top);
+  EXPECT_EQ(it.findDirectory(&top, "top|a"), a);
+  EXPECT_EQ(it.findDirectory(&top, "\\TOP//A|\\/B/"), b);
+  EXPECT_VESK_ERROR(it.findDirectory(&top, "a/b"), "Invalid directory name");
+  EXPECT_VESK_ERROR(it.findDirectory(&top, "top\\a\\x"), "Invalid directory name");
+  EXPECT_EQ(it.findFile(&top, "top||a//x/"), x);
+  EXPECT_EQ(it.findFile(&top, "top/a/b"), nullptr);
+  EXPECT_EQ(it.findFile(&top, "/top/"), nullptr);
+  EXPECT_VESK_ERROR(it.findFile(&top, "top/a/y"), "Invalid directory name");
+  EXPECT_VESK_ERROR(it.findDirectory(&top, ""), "Invalid path name");
+  EXPECT_VESK_ERROR(it.findFile(&top, "/|\\"), "Invalid path name");
+
+  // A lookup leaves the walked directory at the last one it reached, also when it throws.
+  EXPECT_VESK_ERROR(it.findDirectory(&top, "top/a/nothing"), "Invalid directory name");
+  EXPECT_EQ(it.firstNode(), b);
+  EXPECT_EQ(it.findDirectory("a/b"), b);
+  EXPECT_EQ(it.findFile(&top, "top/a/x"), x);
+  EXPECT_EQ(it.lastNode(), x);
+
+  // A live file is answered before a live directory of the same name; deleted ones are not.
+  a->addDirectory("z");
+  a->addDirectory("x");
+  EXPECT_EQ(it.findFile(&top, "top/a/x"), x);
+  x->markDeleted();
+  EXPECT_EQ(it.findFile(&top, "top/a/x"), nullptr);
+  b->markDeleted();
+  EXPECT_VESK_ERROR(it.findDirectory(&top, "top/a/b"), "Invalid directory name");
+
+  DirectoryNode anonymous;
+  anonymous.addDirectory("a");
+  EXPECT_VESK_ERROR(it.findDirectory(&anonymous, "a"), "Invalid directory name");
+  EXPECT_VESK_ERROR(it.findDirectory(&anonymous, "/"), "Invalid path name");
+}
+
+// One random edit of `directory`: a directory, a file or a pending file added (and answered),
+// or a child marked deleted.
+TreeNode* editAtRandom(DirectoryNode& directory, std::mt19937& random) {
+  const char* pool[] = {"a", "B", "b", "c d", "?", "readme", "x.txt", "X.TXT"};
+  const char* name = pool[random() % std::size(pool)];
+  switch (random() % 5) {
+    case 0:
+    case 1:
+      return directory.addDirectory(name);
+    case 2:
+      return addFile(directory, name);
+    case 3:
+      return directory.add(new UncommittedFileNode(name, &directory, 1, TimeDate()));
+    default:
+      if (!directory.empty()) {
+        directory.remove(
+            std::next(directory.begin(), static_cast<long>(random() % directory.size()))->get());
+      }
+      return nullptr;
+  }
+}
+
+// Directories are only added to live ones, so a directory that is not deleted has no deleted
+// directory above it.
+TEST(TreeNodeIteratorPathTest, EveryLiveDirectoryIsFoundByItsPathName) {
+  std::mt19937 random(7);
+  DirectoryNode top("Top", nullptr);
+  std::vector<DirectoryNode*> directories{&top};
+  for (int edit = 0; edit < 800; ++edit) {
+    DirectoryNode* at = directories[random() % directories.size()];
+    TreeNode* added = at->deleted() ? nullptr : editAtRandom(*at, random);
+    if (added != nullptr && added->directory() != nullptr) {
+      directories.push_back(added->directory());
+    }
+  }
+  TreeNodeIterator it(&top);
+  for (DirectoryNode* directory : directories) {
+    if (!directory->deleted()) {
+      EXPECT_EQ(it.findDirectory(&top, directory->pathName()), directory)
+          << directory->pathName().str();
+    }
+  }
+  EXPECT_GT(top.numberOfDirectories(true), 50u);
+}
+
+// The children of a directory as plain vectors, the reference the steps are checked against.
+struct Reference {
+  explicit Reference(const DirectoryNode& directory) {
+    for (const SmartPointer<TreeNode>& child : directory) {
+      all.push_back(child.get());
+      if (!child->deleted()) {
+        live.push_back(child.get());
+        (child->directory() != nullptr ? directories : files).push_back(child.get());
+      }
+    }
+  }
+  Nodes all, live, directories, files;
+};
+
+TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) {
+  std::mt19937 random(29);
+  for (int round = 0; round < 80; ++round) {
+    DirectoryNode top;
+    for (auto edit = round == 0 ? 0 : random() % 40; edit > 0; --edit) {  // the first is empty
+      editAtRandom(top, random);
+    }
+    const Reference ref(top);
+    TreeNodeIterator it(&top);
+    ASSERT_EQ(STEPS(firstNode, nextNode), ref.live);
+    ASSERT_EQ(STEPS(lastNode, previousNode), reversed(ref.live));
+    ASSERT_EQ(STEPS(firstDirectory, nextDirectory), ref.directories);
+    ASSERT_EQ(STEPS(lastDirectory, previousDirectory), reversed(ref.directories));
+    ASSERT_EQ(STEPS(firstFile, nextFile), ref.files);
+    ASSERT_EQ(STEPS(lastFile, previousFile), reversed(ref.files));
+    for (std::size_t i = 0; i < ref.directories.size(); ++i) {
+      DirectoryNode* directory = ref.directories[i]->directory();
+      EXPECT_EQ(TreeNodeIterator().nextDirectory(&top, directory),
+                i + 1 < ref.directories.size() ? ref.directories[i + 1] : nullptr);
+      EXPECT_EQ(TreeNodeIterator().previousDirectory(&top, directory),
+                i > 0 ? ref.directories[i - 1] : nullptr);
+    }
+    for (std::size_t i = 0; i < ref.files.size(); ++i) {
+      FileNode* file = ref.files[i]->file();
+      EXPECT_EQ(TreeNodeIterator().nextFile(&top, file),
+                i + 1 < ref.files.size() ? ref.files[i + 1] : nullptr);
+      EXPECT_EQ(TreeNodeIterator().previousFile(&top, file), i > 0 ? ref.files[i - 1] : nullptr);
+    }
+
+    // Plain node steps of both directions at random, mixed with steps from any element of the
+    // list, deleted ones included. The reference positions are indexes into the list; the
+    // backward one stands on all[backward - 1], and 0 is the reverse end.
+    it.root(&top);
+    const std::size_t n = ref.all.size();
+    std::size_t forward = n;
+    std::size_t backward = 0;
+    for (int step = 0; step < 200; ++step) {
+      const bool fromNode = n > 0 && random() % 2 == 0;
+      const std::size_t k = fromNode ? random() % n : 0;
+      if (random() % 2 == 0) {
+        TreeNode* answer = fromNode ? it.nextNode(ref.all[k]) : it.nextNode();
+        forward = std::min(n, (fromNode ? k : forward) + 1);
+        while (forward < n && ref.all[forward]->deleted()) {
+          ++forward;
+        }
+        ASSERT_EQ(answer, forward < n ? ref.all[forward] : nullptr) << "step " << step;
+      } else {
+        TreeNode* answer = fromNode ? it.previousNode(ref.all[k]) : it.previousNode();
+        backward = fromNode ? k : (backward > 0 ? backward - 1 : 0);
+        while (backward > 0 && ref.all[backward - 1]->deleted()) {
+          --backward;
+        }
+        ASSERT_EQ(answer, backward > 0 ? ref.all[backward - 1] : nullptr) << "step " << step;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vesk
