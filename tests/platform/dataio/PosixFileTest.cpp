@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
@@ -161,6 +163,49 @@ TEST(PosixFileTest, PositionsBeyondFourGibibytes) {
     EXPECT_EQ(sizeOf(*file), (std::uint64_t{4} << 30) + 1);
     EXPECT_NE(file->sync(), 0);
   }
+}
+
+// Reads and writes through the descriptor after dropBuffer() must agree with what the file
+// object reads and writes before and after, whatever its buffer held.
+TEST(PosixFileTest, DropBufferKeepsTheDescriptorCoherent) {
+  TempDir folder;
+  const std::string path = folder.file("coherent");
+  writeFile(path, "0123456789");
+  const auto file = open(path, FILE_OPEN_EXISTING, 2097152);
+  char bytes[4];
+  std::uint32_t done = 0;
+  ASSERT_NE(file->readBytes(bytes, 2, &done), 0);  // reads the whole file ahead
+  ASSERT_NE(file->dropBuffer(), 0);
+  ASSERT_EQ(::pwrite(file->descriptor(), "abcd", 4, 4), 4);
+  EXPECT_EQ(file->tell(), 2);
+  ASSERT_NE(file->readBytes(bytes, 4, &done), 0);
+  EXPECT_EQ(std::string(bytes, 4), "23ab");
+
+  ASSERT_NE(file->writeBytes("WX", 2, &done), 0);  // waits in the buffer
+  ASSERT_NE(file->dropBuffer(), 0);
+  ASSERT_EQ(::pread(file->descriptor(), bytes, 4, 5), 4);
+  EXPECT_EQ(std::string(bytes, 4), "bWX8");
+  ASSERT_EQ(::pwrite(file->descriptor(), "yz", 2, 10), 2);  // grows the file behind its back
+  EXPECT_EQ(sizeOf(*file), 12u);
+  ASSERT_NE(file->seek(2, -3), 0);
+  ASSERT_NE(file->readBytes(bytes, 3, &done), 0);
+  EXPECT_EQ(std::string(bytes, 3), "9yz");
+}
+
+TEST(PosixFileTest, WritesToAReadOnlyFileFailAtOnce) {
+  TempDir folder;
+  const std::string path = folder.file("readonly");
+  writeFile(path, "keep");
+  {
+    const auto file = open(path, FILE_OPEN_EXISTING, 2097152, VESK_ACCESS_READ);
+    std::uint32_t done = 7;
+    EXPECT_EQ(file->writeBytes("lost", 4, &done), 0);
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(file->lastError(), EBADF);
+    EXPECT_EQ(file->tell(), 0);
+    EXPECT_NE(file->dropBuffer(), 0);  // nothing is waiting to be written
+  }
+  EXPECT_EQ(readFile(path), "keep");
 }
 
 TEST(IOPositionTest, AnswersItsPosition) {
