@@ -1,11 +1,9 @@
 #include "BinVeskStream.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -30,9 +28,7 @@ constexpr int kTruncate = 0x10;
 std::string randomBytes(std::size_t length, unsigned seed) {
   std::mt19937 random(seed);
   std::string bytes(length, '\0');
-  for (char& byte : bytes) {
-    byte = static_cast<char>(random());
-  }
+  std::generate(bytes.begin(), bytes.end(), [&random] { return static_cast<char>(random()); });
   return bytes;
 }
 
@@ -55,23 +51,17 @@ std::string errorOf(const std::function<void()>& call) {
 TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
   TempDir folder;
   const std::string path = folder.file("archive");
-  {
-    BinVeskStream created(path.c_str(), kReadWrite, true);
-    EXPECT_TRUE(created.isOpen());
-    EXPECT_STREQ(created.version(), "BinVeskStream 1.0, 14.09.1999");
-    EXPECT_EQ(created.telldelayp(), nullptr);
-    created.write("content", 7);
-  }
-  EXPECT_EQ(readFile(path), "content");
+  BinVeskStream(path.c_str(), kReadWrite, false).write("content", 7);
   EXPECT_EQ(BinVeskStream(path.c_str(), kReadWrite, false).size(), 7);
   EXPECT_EQ(BinVeskStream(path.c_str(), kReadWrite | kTruncate, false).size(), 0);
-  EXPECT_EQ(readFile(path), "");
 
   BinVeskStream readOnly(folder.file("new").c_str(), kRead, true);  // created, read access only
   EXPECT_TRUE(std::filesystem::exists(folder.file("new")));
+  EXPECT_TRUE(readOnly.isOpen());
+  EXPECT_STREQ(readOnly.version(), "BinVeskStream 1.0, 14.09.1999");
+  EXPECT_EQ(readOnly.telldelayp(), nullptr);
   EXPECT_VESK_ERROR(readOnly.write("x", 1), "Cannot write to stream");
   EXPECT_TRUE(readOnly.fail());
-  EXPECT_VESK_ERROR(readOnly.setEOF(), "Set end of file failed");
   readOnly.clear();
   EXPECT_VESK_ERROR(readOnly.setEOF(), "Set end of file failed");
   EXPECT_FALSE(readOnly.fail());
@@ -80,9 +70,6 @@ TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
                     "VeskCreateIO failed");
   EXPECT_VESK_ERROR(BinVeskStream(path.c_str(), VESK_ACCESS_READ, 0, FILE_CREATE_NEW, true),
                     "VeskCreateIO failed");
-  EXPECT_VESK_ERROR(
-      BinVeskStream(folder.file("gone").c_str(), VESK_ACCESS_READ, 0, FILE_OPEN_EXISTING, true),
-      "VeskCreateIO failed");
 }
 
 TEST(BinVeskStreamTest, OnePositionAndTheFailedState) {
@@ -90,30 +77,23 @@ TEST(BinVeskStreamTest, OnePositionAndTheFailedState) {
   const std::string path = folder.file("archive");
   BinVeskStream stream(path.c_str(), kReadWrite, true);
   stream.write("0123456789", 10);
-  EXPECT_EQ(readFile(path), "");  // still in the buffer
-  stream.seekg(0, std::ios_base::end);
-  EXPECT_EQ(stream.tellp(), 10);
+  EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), 10);
   EXPECT_TRUE(stream.eof());
-  stream.seekg(2).seekg(3, static_cast<std::ios_base::seekdir>(7));  // from the current place
-  EXPECT_EQ(stream.tellp(), 5);
-  stream.seekp(-1, std::ios_base::cur).seekp(-2, static_cast<std::ios_base::seekdir>(9));
-  EXPECT_EQ(stream.tellg(), 2);
+  stream.seekg(2).seekp(3, static_cast<std::ios_base::seekdir>(7));  // from the current place
+  EXPECT_EQ(stream.tellg(), 5);
 
   char bytes[8];
-  stream.read(bytes, 2);
-  stream.write("ab", 2);  // writes where the read stopped, into the buffer
+  stream.seekg(2).read(bytes, 2);
+  stream.write("ab", 2);  // where the read stopped, into the buffer
   EXPECT_EQ(readFile(path), "0123456789");
   stream.flush();
   EXPECT_EQ(readFile(path), "0123ab6789");
-  stream.seekg(5);
-  EXPECT_VESK_ERROR(stream.read(bytes, 8), "Cannot read from stream");
+  EXPECT_VESK_ERROR(stream.seekg(5).read(bytes, 8), "Cannot read from stream");
   EXPECT_TRUE(stream.fail());
   stream.clear();
   EXPECT_FALSE(stream.fail());
   EXPECT_VESK_ERROR(stream.seekp(-11, std::ios_base::end), "Cannot position stream");
-  EXPECT_TRUE(stream.fail());
   stream.clear();
-
   stream.seekp(6).setEOF();
   stream.sync();
   EXPECT_EQ(readFile(path), "0123ab");
@@ -121,10 +101,7 @@ TEST(BinVeskStreamTest, OnePositionAndTheFailedState) {
   const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), kRead));
   ASSERT_NE(dynamic_cast<BinVeskStream*>(other.get()), nullptr);
   EXPECT_EQ(readAll(*other), "0123ab");
-  EXPECT_EQ(other->tellp(), 6);
-  stream.seekp(1).write("X", 1);
-  EXPECT_EQ(stream.tellp(), 2);
-  EXPECT_TRUE(other->eof());
+  EXPECT_EQ(stream.tellp(), 6);
 }
 
 TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
@@ -137,13 +114,10 @@ TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
     BinVeskStream stream(folder.file("sparse").c_str(), kReadWrite | kTruncate, buffered);
     stream.seekp(far).write("tail", 4);
     EXPECT_EQ(stream.copyFile(source.c_str(), 20, 4, 65536), 6u);
-    EXPECT_EQ(stream.tellg(), far + 10);
     EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), far + 10);
     stream.shiftBlock(far, low, 10, 65536);
     EXPECT_EQ(stream.tellp(), low + 10);
     char back[12];
-    stream.seekg(-2, std::ios_base::cur).read(back, 12);
-    EXPECT_EQ(std::string(back, 12), std::string("89\0\0\0\0\0\0\0\0\0\0", 12));
     stream.seekg(low - 1).read(back, 12);
     EXPECT_EQ(std::string(back, 12), std::string("\0tail456789\0", 12));
     stream.seekp(low + 4).setEOF();
@@ -151,25 +125,24 @@ TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
   }
 }
 
-// A file on another file system, where the kernel will not copy to the archive's.
-struct OtherFileSystemFile {
-  std::string path = "/dev/shm/vesk-stream-test-" + std::to_string(::getpid());
-  ~OtherFileSystemFile() { std::filesystem::remove(path); }
-};
-
 // Runs random operations on an archive and on a MemoryStream, whose generic copyFile and
-// shiftBlock are the reference, and expects the same answers: bytes, positions, counts.
-// Reads, writes and copies interleave so that a stale buffer of the file object would show.
+// shiftBlock are the reference, and expects the same bytes, positions and counts. Reads,
+// writes and copies interleave so that a stale buffer of the file object would show. The
+// kernel will not copy from /dev/shm, another file system, so that source takes the buffer.
 void agreeWithMemoryStream(bool buffered, unsigned seed) {
   TempDir folder;
-  OtherFileSystemFile shm;
-  std::vector<std::pair<std::string, std::int64_t>> sources = {{folder.file("small"), 1000},
-                                                               {folder.file("large"), 1500000}};
-  if (std::filesystem::is_directory("/dev/shm")) {
-    sources.emplace_back(shm.path, 300000);
-  }
+  struct Remove {
+    std::string path;
+    ~Remove() {
+      std::error_code ignored;
+      std::filesystem::remove(path, ignored);
+    }
+  } const shm{(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : folder.path()) /
+              ("vesk-stream-test-" + std::to_string(::getpid()))};
+  const std::vector<std::pair<std::string, std::int64_t>> sources = {
+      {folder.file("small"), 1000}, {folder.file("large"), 1500000}, {shm.path, 300000}};
   for (const auto& [path, length] : sources) {
-    writeFile(path, randomBytes(static_cast<std::size_t>(length), seed + 7));
+    writeFile(path, randomBytes(static_cast<std::size_t>(length), seed));
   }
   const std::string path = folder.file("archive");
   BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, buffered);
@@ -181,14 +154,12 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
   for (int step = 0; step < 400; ++step) {
     const std::int64_t size = model.size();
     const std::int64_t at = upTo(size);
-    SCOPED_TRACE("step " + std::to_string(step) + " size " + std::to_string(size));
+    SCOPED_TRACE("step " + std::to_string(step));
     switch (random() % 5) {
       case 0: {
-        const std::string bytes =
-            randomBytes(static_cast<std::size_t>(upTo(5000)), static_cast<unsigned>(random()));
-        const auto count = static_cast<unsigned>(bytes.size());
-        model.seekp(at).write(bytes.data(), count);
-        archive.seekp(at).write(bytes.data(), count);
+        const std::string bytes = randomBytes(static_cast<std::size_t>(upTo(5000)), seed + step);
+        model.seekp(at).write(bytes.data(), static_cast<unsigned>(bytes.size()));
+        archive.seekp(at).write(bytes.data(), static_cast<unsigned>(bytes.size()));
         break;
       }
       case 1: {
@@ -200,19 +171,16 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
         ASSERT_EQ(got, expected);
         break;
       }
-      case 2: {
+      case 2: {  // the source may end before `count`
         const auto& [source, length] = sources[random() % sources.size()];
         const std::int64_t offset = upTo(length + 10);
         const auto count = static_cast<unsigned>(upTo(length - offset + 20));
-        const auto piece = static_cast<unsigned>(random() % 2 == 0 ? 65536 : 1 + random() % 5000);
-        model.seekp(at);
-        archive.seekp(at);
-        ASSERT_EQ(archive.copyFile(source.c_str(), count, offset, piece),
-                  model.copyFile(source.c_str(), count, offset, piece));
+        const auto piece = static_cast<unsigned>(1 + random() % 70000);
+        ASSERT_EQ(archive.seekp(at).copyFile(source.c_str(), count, offset, piece),
+                  model.seekp(at).copyFile(source.c_str(), count, offset, piece));
         break;
       }
-      case 3: {
-        // Down by a few bytes or far, up onto itself or clear of itself, or nowhere.
+      case 3: {  // down by a few bytes or far, up onto itself or clear of it, or nowhere
         const std::int64_t length = upTo(size / (1 + random() % 4));
         const std::int64_t from = upTo(size - length);
         std::int64_t to = upTo(size - length);
@@ -239,19 +207,16 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
   EXPECT_EQ(readFile(path), model.bytes());
 }
 
-TEST(BinVeskStreamTest, BufferedCopiesAgreeWithTheGenericCopy) {
+TEST(BinVeskStreamTest, CopiesAgreeWithTheGenericCopy) {
   agreeWithMemoryStream(true, 1);
   agreeWithMemoryStream(true, 2);
-}
-
-TEST(BinVeskStreamTest, UnbufferedCopiesAgreeWithTheGenericCopy) {
   agreeWithMemoryStream(false, 3);
 }
 
 TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
   TempDir folder;
   const std::string source = folder.file("source");
-  writeFile(source, randomBytes(300000, 5));
+  writeFile(source, randomBytes(1000, 5));
   const std::string path = folder.file("archive");
   BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
   MemoryStream model;
@@ -262,45 +227,23 @@ TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
     return expected;
   };
   for (const std::string& bad : {folder.file("missing"), folder.path().string()}) {
-    for (unsigned count : {0u, 10u}) {
-      const std::string error =
-          bothFail([&](BinStream& s) { s.copyFile(bad.c_str(), count, 0, 64); });
-      if (count > 0) {
-        EXPECT_NE(error.find(bad), std::string::npos) << error;
-      }
-    }
+    bothFail([&](BinStream& s) { s.copyFile(bad.c_str(), 0, 0, 64); });
+    const std::string error = bothFail([&](BinStream& s) { s.copyFile(bad.c_str(), 9, 0, 64); });
+    EXPECT_NE(error.find(bad), std::string::npos) << error;
   }
-  EXPECT_FALSE(archive.fail());
   archive.write("0123456789", 10);
   model.write("0123456789", 10);
   EXPECT_EQ(bothFail([](BinStream& s) { s.shiftBlock(8, 0, 3, 64); }), "Cannot read from stream");
+  bothFail([&](BinStream& s) { s.copyFile(source.c_str(), 10, 0, 64); });  // while failed
   model.clear();
   archive.clear();
   EXPECT_EQ(bothFail([](BinStream& s) { s.shiftBlock(-1, 0, 3, 64); }), "Cannot position stream");
-  bothFail([&](BinStream& s) { s.copyFile(source.c_str(), 10, 0, 64); });  // still failed
 
   BinVeskStream readOnly(path.c_str(), kRead, true);
   EXPECT_VESK_ERROR(readOnly.copyFile(source.c_str(), 10, 0, 64), "Cannot write to stream");
-  EXPECT_TRUE(readOnly.fail());
   readOnly.clear();
   EXPECT_VESK_ERROR(readOnly.shiftBlock(5, 0, 5, 64), "Cannot write to stream");
   EXPECT_TRUE(readOnly.fail());
-
-  // A file size limit stops the kernel copy part way.
-  rlimit limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit lower = limit;
-  lower.rlim_cur = 100000;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lower), 0);
-  archive.clear();
-  archive.seekp(0);
-  const std::string error = errorOf([&] { archive.copyFile(source.c_str(), 200000, 0, 65536); });
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(error, "Cannot write to stream");
-  EXPECT_TRUE(archive.fail());
-  EXPECT_EQ(archive.tellp(), 100000);
 }
 
 }  // namespace
