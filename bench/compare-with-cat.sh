@@ -1,14 +1,16 @@
 #!/bin/sh
 # Times appending ~1 GiB of files to an archive stream (VeskAppendFiles: length prefix plus
 # copyFile for each file, as commit does) against cat concatenating the same files, with a
-# warm cache, best of two runs each taken in turn, and prints MB/s and the ratio.
+# warm cache, best of two runs each taken in turn, and prints MB/s and the ratio. On a busy
+# machine set RUNS higher: the best of more runs is steadier.
 #
-# usage: bench/compare-with-cat.sh [PATH/TO/VeskAppendFiles] [FILES] [MIB_PER_FILE]
+# usage: [RUNS=n] bench/compare-with-cat.sh [PATH/TO/VeskAppendFiles] [FILES] [MIB_PER_FILE]
 set -eu
 
 append=${1:-build/release/bench/VeskAppendFiles}
 count=${2:-256}
 mib=${3:-4}
+runs=${RUNS:-2}
 [ -x "$append" ] || { echo "no $append: build the release preset first" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesk-cat-XXXXXX")
@@ -37,10 +39,12 @@ timed() {
 run_cat() { cat "$work"/in/* > "$work/out"; }
 run_append() { "$append" "$work/out" "$work"/in/*; }
 
-# Two runs each, taken in turn; the best of each counts.
+# The runs of both, taken in turn; the best of each counts.
 cat_ns=0
 append_ns=0
-for run in 1 2; do
+run=0
+while [ "$run" -lt "$runs" ]; do
+  run=$((run + 1))
   took=$(timed run_cat)
   if [ "$cat_ns" -eq 0 ] || [ "$took" -lt "$cat_ns" ]; then cat_ns=$took; fi
   took=$(timed run_append)
