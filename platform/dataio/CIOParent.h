@@ -34,6 +34,10 @@ class CIOParent {
 
   // Hands buffered writes to the system.
   virtual int flush() = 0;
+  // Hands buffered writes to the system and forgets what was read ahead, so that the file
+  // can then be read and written through descriptor() without the buffer going stale. The
+  // position is kept.
+  virtual int dropBuffer() = 0;
   // Flushes and waits until the file's data is durable.
   virtual int sync() = 0;
   // The errno of the last failed operation, 0 when none failed.
@@ -41,7 +45,7 @@ class CIOParent {
   // The path the file was opened by.
   virtual const char* path() const = 0;
   // The file descriptor, for system calls that copy between files; -1 when there is none.
-  // Call flush() before using it.
+  // Call dropBuffer() before using it; the position is not the descriptor's offset.
   virtual int descriptor() const = 0;
 
   virtual ~CIOParent();

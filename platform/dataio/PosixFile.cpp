@@ -1,5 +1,6 @@
 #include "PosixFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +9,20 @@
 #include <cstdint>
 #include <cstring>
 
+namespace {
+
+bool openForWriting(int descriptor) {
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+}  // namespace
+
 PosixFile::PosixFile(int descriptor, std::string path, std::size_t bufferSize)
-    : fd_(descriptor), path_(std::move(path)), capacity_(bufferSize) {}
+    : fd_(descriptor),
+      path_(std::move(path)),
+      capacity_(bufferSize),
+      writable_(openForWriting(descriptor)) {}
 
 PosixFile::~PosixFile() {
   flushWrites();
@@ -136,6 +149,9 @@ int PosixFile::seek(int origin, std::int64_t offset) {
 // goes to the file directly.
 int PosixFile::writeBytes(const char* bytes, unsigned count, std::uint32_t* done) {
   *done = 0;
+  if (!writable_) {
+    return failWith(EBADF);
+  }
   if (!dirty_) {
     bufferLength_ = 0;  // what was read ahead may be overwritten now
   }
@@ -215,6 +231,11 @@ int PosixFile::readBytes(char* bytes, unsigned count, std::uint32_t* done) {
 }
 
 int PosixFile::flush() {
+  return flushWrites() ? 1 : 0;
+}
+
+int PosixFile::dropBuffer() {
+  // flushWrites() empties the buffer whether it held writes or bytes read ahead.
   return flushWrites() ? 1 : 0;
 }
 

@@ -27,6 +27,7 @@ class PosixFile : public CIOParent {
   int writeBytes(const char* buffer, unsigned count, std::uint32_t* done) override;
   int readBytes(char* buffer, unsigned count, std::uint32_t* done) override;
   int flush() override;
+  int dropBuffer() override;
   int sync() override;
   int lastError() const override { return error_; }
   const char* path() const override { return path_.c_str(); }
@@ -53,6 +54,9 @@ class PosixFile : public CIOParent {
   std::size_t bufferLength_ = 0;
   bool dirty_ = false;
   int error_ = 0;
+  // Whether the descriptor was opened for writing; writes to a read-only file fail at once
+  // instead of when the buffer is handed to the system.
+  bool writable_;
 };
 
 #endif  // VESK_POSIXFILE_H

@@ -1,0 +1,367 @@
+#include "BinVeskStream.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+#include "ArchiveTreeStrings.h"
+#include "MessageIds.h"
+#include "UtilityStrings.h"
+#include "VeskException.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr int kModeRead = 0x01;
+constexpr int kModeWrite = 0x02;
+constexpr int kModeTruncate = 0x10;
+constexpr int kBufferedSize = 2097152;
+
+// Bytes per read and write when the kernel cannot copy between the two files.
+constexpr std::size_t kUserPiece = std::size_t{1} << 20;
+// A move down by fewer bytes than this goes through the user buffer: one kernel copy may
+// not overlap itself, so it would be cut into pieces of the move's distance.
+constexpr std::uint64_t kSmallestKernelPiece = 65536;
+constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
+
+std::uint32_t accessOf(int mode) {
+  std::uint32_t access = 0;
+  if ((mode & kModeRead) != 0) {
+    access |= VESK_ACCESS_READ;
+  }
+  if ((mode & kModeWrite) != 0) {
+    access |= VESK_ACCESS_WRITE;
+  }
+  return access;
+}
+
+FILE_CREATION_FLAG creationOf(const char* path, int mode) {
+  return VeskExists(path) != 0 && (mode & kModeTruncate) == 0 ? FILE_OPEN_EXISTING
+                                                              : FILE_CREATE_ALWAYS;
+}
+
+// A file offset `done` bytes behind `start`. Computed without signed overflow: an offset
+// out of range comes out negative, and the system refuses it.
+off64_t offsetAt(std::int64_t start, std::uint64_t done) {
+  return static_cast<off64_t>(static_cast<std::uint64_t>(start) + done);
+}
+
+// A source file opened for reading, closed on every way out.
+class SourceFile {
+ public:
+  explicit SourceFile(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {
+    if (fd_ < 0) {
+      throw VeskException::systemError("Cannot open", path != nullptr ? path : "", errno);
+    }
+  }
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+  ~SourceFile() { ::close(fd_); }
+
+  int descriptor() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads up to `count` bytes at `offset`; answers -1 on failure, fewer bytes only at the end.
+ssize_t readAt(int file, char* buffer, std::size_t count, off64_t offset) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got =
+        ::pread(file, buffer + done, count - done, offset + static_cast<off64_t>(done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return -1;
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+bool writeAt(int file, const char* buffer, std::size_t count, off64_t offset) {
+  while (count > 0) {
+    const ssize_t written = ::pwrite(file, buffer, count, offset);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      if (written == 0) {
+        errno = EIO;
+      }
+      return false;
+    }
+    buffer += written;
+    count -= static_cast<std::size_t>(written);
+    offset += written;
+  }
+  return true;
+}
+
+enum class Fault { none, reading, writing };
+
+struct Transfer {
+  std::uint64_t done = 0;
+  Fault fault = Fault::none;
+  int error = 0;
+};
+
+// Copies up to `count` bytes from `in` at `inAt` to `out` at `outAt`, front to back, and
+// answers how many it copied: fewer than `count` only when `in` ends early or a fault
+// stopped it. The kernel copies, at most `kernelPiece` bytes a call (0: never), so that the
+// two ranges of one call never overlap; where it cannot, the bytes go through the buffer
+// that `buffer(n)` answers, in pieces that are read whole before they are written. Either
+// way a destination below its source is never written before it was read.
+template <class Buffer>
+Transfer transfer(int in, std::int64_t inAt, int out, std::int64_t outAt, std::uint64_t count,
+                  std::uint64_t kernelPiece, Buffer&& buffer) {
+  Transfer result;
+  bool kernel = kernelPiece > 0;
+  while (result.done < count) {
+    const std::uint64_t left = count - result.done;
+    off64_t inOffset = offsetAt(inAt, result.done);
+    off64_t outOffset = offsetAt(outAt, result.done);
+    if (kernel) {
+      const ssize_t copied = ::copy_file_range(
+          in, &inOffset, out, &outOffset, static_cast<std::size_t>(std::min(left, kernelPiece)), 0);
+      if (copied > 0) {
+        result.done += static_cast<std::uint64_t>(copied);
+        continue;
+      }
+      if (copied < 0 && errno == EINTR) {
+        continue;
+      }
+      // The kernel cannot copy here (another file system, a special file, an old kernel) or
+      // has reached the end of the source. The buffered copy tells which, and reports a
+      // real fault on the side where it happens.
+      kernel = false;
+      continue;
+    }
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kUserPiece));
+    char* bytes = buffer(piece);
+    const ssize_t got = readAt(in, bytes, piece, inOffset);
+    if (got < 0) {
+      result.fault = Fault::reading;
+      result.error = errno;
+      return result;
+    }
+    if (got > 0 && !writeAt(out, bytes, static_cast<std::size_t>(got), outOffset)) {
+      result.fault = Fault::writing;
+      result.error = errno;
+      return result;
+    }
+    result.done += static_cast<std::uint64_t>(got);
+    if (static_cast<std::size_t>(got) < piece) {
+      break;
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+BinVeskStream::BinVeskStream(const char* path, int mode, bool buffered)
+    : BinVeskStream(path, accessOf(mode), 0, creationOf(path, mode), buffered) {}
+
+BinVeskStream::BinVeskStream(const char* path, std::uint32_t access, std::uint32_t third,
+                             FILE_CREATION_FLAG creation, bool buffered)
+    : readyFlag(false),
+      io(VeskCreateIO(path, access, third, creation, buffered ? kBufferedSize : 0)),
+      failFlag(false) {
+  if (!io) {
+    throw VeskException("VeskCreateIO failed");
+  }
+  readyFlag = io->ready();
+}
+
+BinVeskStream::~BinVeskStream() = default;
+
+void BinVeskStream::failWith(int messageId) {
+  failFlag = true;
+  throw VeskException(utilityStrings(messageId));
+}
+
+void BinVeskStream::clear() {
+  failFlag = false;
+}
+
+bool BinVeskStream::eof() const {
+  return io->atEnd() != 0;
+}
+
+bool BinVeskStream::fail() const {
+  return failFlag;
+}
+
+BinStream* BinVeskStream::matchingStream(const char* path, int mode) {
+  return new BinVeskStream(path, mode, true);
+}
+
+BinStream& BinVeskStream::read(char* buffer, unsigned count) {
+  std::uint32_t done = 0;
+  if (io->readBytes(buffer, count, &done) == 0 || done != count) {
+    failWith(kMessageCannotRead);
+  }
+  return *this;
+}
+
+BinStream& BinVeskStream::write(const char* buffer, unsigned count) {
+  std::uint32_t done = 0;
+  if (io->writeBytes(buffer, count, &done) == 0 || done != count) {
+    failWith(kMessageCannotWrite);
+  }
+  return *this;
+}
+
+BinStream& BinVeskStream::seek(std::int64_t offset, std::ios_base::seekdir direction) {
+  int origin = 1;
+  if (direction == std::ios_base::beg) {
+    origin = 0;
+  } else if (direction == std::ios_base::end) {
+    origin = 2;
+  }
+  if (io->seek(origin, offset) == 0) {
+    failWith(kMessageCannotPosition);
+  }
+  return *this;
+}
+
+BinStream& BinVeskStream::seekg(std::int64_t offset, std::ios_base::seekdir direction) {
+  return seek(offset, direction);
+}
+
+BinStream& BinVeskStream::seekg(std::int64_t offset) {
+  return seek(offset, std::ios_base::beg);
+}
+
+BinStream& BinVeskStream::seekp(std::int64_t offset, std::ios_base::seekdir direction) {
+  return seek(offset, direction);
+}
+
+BinStream& BinVeskStream::seekp(std::int64_t offset) {
+  return seek(offset, std::ios_base::beg);
+}
+
+void BinVeskStream::setEOF() {
+  if (io->setEndOfFile() == 0) {
+    throw VeskException(archiveTreeStrings(kMsgSetEndOfFileFailed));
+  }
+}
+
+std::int64_t BinVeskStream::size() {
+  std::uint64_t bytes = 0;
+  if (io->querySize(&bytes) == 0) {
+    failWith(kMessageCannotQuerySize);
+  }
+  return static_cast<std::int64_t>(bytes);
+}
+
+std::int64_t BinVeskStream::tellg() {
+  return io->tell();
+}
+
+std::int64_t BinVeskStream::tellp() {
+  return io->tell();
+}
+
+IOPosition* BinVeskStream::telldelayp() {
+  return io->delayedPosition();
+}
+
+const char* BinVeskStream::version() const {
+  return "BinVeskStream 1.0, 14.09.1999";
+}
+
+bool BinVeskStream::isOpen() const {
+  return true;
+}
+
+void BinVeskStream::flush() {
+  if (io->flush() == 0) {
+    failWith(kMessageCannotWrite);
+  }
+}
+
+void BinVeskStream::sync() {
+  if (io->sync() == 0) {
+    failWith(kMessageCannotWrite);
+  }
+}
+
+void BinVeskStream::dropBuffer() {
+  if (io->dropBuffer() == 0) {
+    failWith(kMessageCannotWrite);
+  }
+}
+
+// The copy goes from the source's descriptor to the archive's at the current position, past
+// the file object's buffer, which is emptied first so that it neither holds writes that the
+// copy would overtake nor serves bytes read ahead that the copy overwrote.
+unsigned BinVeskStream::copyFile(const char* source, unsigned count,
+                                 const std::int64_t& sourceOffset, unsigned bufferSize) {
+  if (failFlag || io->descriptor() < 0) {
+    // The generic copy gives a failed stream's behaviour, and needs no descriptor.
+    return BinStream::copyFile(source, count, sourceOffset, bufferSize);
+  }
+  const SourceFile file(source);
+  if (count == 0) {
+    return 0;
+  }
+  dropBuffer();
+  const std::int64_t at = io->tell();
+  const Transfer copied = transfer(file.descriptor(), sourceOffset, io->descriptor(), at, count,
+                                   kUnbounded, [this](std::size_t n) { return scratch(n); });
+  if (io->seek(0, at + static_cast<std::int64_t>(copied.done)) == 0) {
+    failWith(kMessageCannotPosition);
+  }
+  if (copied.fault == Fault::reading) {
+    throw VeskException::systemError("Cannot read", source, copied.error);
+  }
+  if (copied.fault == Fault::writing) {
+    failWith(kMessageCannotWrite);
+  }
+  return static_cast<unsigned>(copied.done);
+}
+
+void BinVeskStream::shiftBlock(std::int64_t from, std::int64_t to, std::int64_t length,
+                               unsigned bufferSize) {
+  // The generic move handles what is not a plain move through the descriptor: nothing to
+  // move, negative offsets (which it refuses), a failed stream, and a move up onto its own
+  // source, which must run back to front.
+  if (length <= 0 || from == to || from < 0 || to < 0 || failFlag || io->descriptor() < 0 ||
+      (to > from && to - from < length)) {
+    BinStream::shiftBlock(from, to, length, bufferSize);
+    return;
+  }
+  dropBuffer();
+  const std::int64_t end = size();
+  if (from > end || length > end - from) {
+    failWith(kMessageCannotRead);
+  }
+  if (to > std::numeric_limits<std::int64_t>::max() - length) {
+    failWith(kMessageCannotPosition);
+  }
+  const auto distance = static_cast<std::uint64_t>(to < from ? from - to : to - from);
+  const int file = io->descriptor();
+  const Transfer moved = transfer(file, from, file, to, static_cast<std::uint64_t>(length),
+                                  distance >= kSmallestKernelPiece ? distance : 0,
+                                  [this](std::size_t n) { return scratch(n); });
+  if (moved.fault == Fault::writing) {
+    failWith(kMessageCannotWrite);
+  }
+  if (moved.fault == Fault::reading || moved.done < static_cast<std::uint64_t>(length)) {
+    failWith(kMessageCannotRead);
+  }
+  seekp(to + length);
+}
+
+}  // namespace vesk

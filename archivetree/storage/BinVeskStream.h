@@ -1,0 +1,81 @@
+// BinVeskStream: the archive stream, a BinStream over a file opened through the data I/O
+// library. Each stream operation is one call on the file object, which the stream owns
+// through a handle and deletes with its last handle; reading and writing share its single
+// position. Every failure throws VeskException; a failed read, write, seek or size query
+// also puts the stream in the failed state until clear(). Positions and sizes are 64-bit.
+// copyFile and shiftBlock copy in the kernel where they can. One thread at a time.
+#ifndef VESK_BINVESKSTREAM_H
+#define VESK_BINVESKSTREAM_H
+
+#include <cstdint>
+
+#include "BinStream.h"
+#include "SmartPointer.h"
+#include "VeskDataIO.h"
+
+namespace vesk {
+
+class BinVeskStream : public BinStream {
+ public:
+  // Opens `path` by open-mode bits: 0x01 read, 0x02 write, 0x10 truncate. A missing file is
+  // created; an existing one keeps its content unless 0x10 is given. `buffered` gives the
+  // file object a 2 MiB buffer. Throws VeskException "VeskCreateIO failed" when the file
+  // cannot be opened.
+  BinVeskStream(const char* path, int mode, bool buffered);
+  // Opens `path` with the data I/O library's own access mask and creation flag; `third` is
+  // passed on unchanged. Throws as the constructor above.
+  BinVeskStream(const char* path, std::uint32_t access, std::uint32_t third,
+                FILE_CREATION_FLAG creation, bool buffered);
+  ~BinVeskStream() override;
+
+  void clear() override;
+  // As BinStream::copyFile; copies in the kernel and ignores `bufferSize`.
+  unsigned copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
+                    unsigned bufferSize) override;
+  bool eof() const override;
+  bool fail() const override;
+  // A new buffered BinVeskStream on `path` by `mode`, owned by the caller.
+  BinStream* matchingStream(const char* path, int mode) override;
+  // A short read is a failure; the bytes a failed read left in `buffer` are undefined.
+  BinStream& read(char* buffer, unsigned count) override;
+  BinStream& write(const char* buffer, unsigned count) override;
+  // A `direction` other than beg, cur or end seeks from the current position.
+  BinStream& seekg(std::int64_t offset, std::ios_base::seekdir direction) override;
+  BinStream& seekg(std::int64_t offset) override;
+  BinStream& seekp(std::int64_t offset, std::ios_base::seekdir direction) override;
+  BinStream& seekp(std::int64_t offset) override;
+  // Throws "Set end of file failed" on failure without entering the failed state.
+  void setEOF() override;
+  std::int64_t size() override;
+  std::int64_t tellg() override;
+  std::int64_t tellp() override;
+  // The file object's delayed position, owned by the caller; null when tellp() knows it.
+  IOPosition* telldelayp() override;
+  const char* version() const override;
+  // As BinStream::shiftBlock; moves in the kernel where it can. A block that reaches past
+  // the end fails with the read error before anything is moved.
+  void shiftBlock(std::int64_t from, std::int64_t to, std::int64_t length,
+                  unsigned bufferSize) override;
+
+  // Always true: a constructed stream holds its file object.
+  bool isOpen() const;
+
+  // Hands buffered writes to the system; throws the write error on failure.
+  void flush();
+  // Flushes and waits until the file's data is durable; throws the write error on failure.
+  void sync();
+
+ private:
+  [[noreturn]] void failWith(int messageId);
+  BinStream& seek(std::int64_t offset, std::ios_base::seekdir direction);
+  // Empties the file object's buffer so that its descriptor can be used directly.
+  void dropBuffer();
+
+  bool readyFlag;
+  SmartPointer<CIOParent> io;
+  bool failFlag;
+};
+
+}  // namespace vesk
+
+#endif  // VESK_BINVESKSTREAM_H

@@ -1,0 +1,250 @@
+#include "BinVeskStream.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "MemoryStream.h"
+#include "TestSupport.h"
+
+namespace vesk {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+constexpr int kRead = 0x01;
+constexpr int kReadWrite = 0x03;
+constexpr int kTruncate = 0x10;
+
+std::string randomBytes(std::size_t length, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(length, '\0');
+  std::generate(bytes.begin(), bytes.end(), [&random] { return static_cast<char>(random()); });
+  return bytes;
+}
+
+std::string readAll(BinStream& stream) {
+  std::string bytes(static_cast<std::size_t>(stream.size()), '\0');
+  stream.seekg(0).read(bytes.data(), static_cast<unsigned>(bytes.size()));
+  return bytes;
+}
+
+// The text of the VeskException that `call` throws, or "no error".
+std::string errorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const VeskException& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
+  TempDir folder;
+  const std::string path = folder.file("archive");
+  BinVeskStream(path.c_str(), kReadWrite, false).write("content", 7);
+  EXPECT_EQ(BinVeskStream(path.c_str(), kReadWrite, false).size(), 7);
+  EXPECT_EQ(BinVeskStream(path.c_str(), kReadWrite | kTruncate, false).size(), 0);
+
+  BinVeskStream readOnly(folder.file("new").c_str(), kRead, true);  // created, read access only
+  EXPECT_TRUE(std::filesystem::exists(folder.file("new")));
+  EXPECT_TRUE(readOnly.isOpen());
+  EXPECT_STREQ(readOnly.version(), "BinVeskStream 1.0, 14.09.1999");
+  EXPECT_EQ(readOnly.telldelayp(), nullptr);
+  EXPECT_VESK_ERROR(readOnly.write("x", 1), "Cannot write to stream");
+  EXPECT_TRUE(readOnly.fail());
+  readOnly.clear();
+  EXPECT_VESK_ERROR(readOnly.setEOF(), "Set end of file failed");
+  EXPECT_FALSE(readOnly.fail());
+
+  EXPECT_VESK_ERROR(BinVeskStream(folder.file("no/such").c_str(), kReadWrite, true),
+                    "VeskCreateIO failed");
+  EXPECT_VESK_ERROR(BinVeskStream(path.c_str(), VESK_ACCESS_READ, 0, FILE_CREATE_NEW, true),
+                    "VeskCreateIO failed");
+}
+
+TEST(BinVeskStreamTest, OnePositionAndTheFailedState) {
+  TempDir folder;
+  const std::string path = folder.file("archive");
+  BinVeskStream stream(path.c_str(), kReadWrite, true);
+  stream.write("0123456789", 10);
+  EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), 10);
+  EXPECT_TRUE(stream.eof());
+  stream.seekg(2).seekp(3, static_cast<std::ios_base::seekdir>(7));  // from the current place
+  EXPECT_EQ(stream.tellg(), 5);
+
+  char bytes[8];
+  stream.seekg(2).read(bytes, 2);
+  stream.write("ab", 2);  // where the read stopped, into the buffer
+  EXPECT_EQ(readFile(path), "0123456789");
+  stream.flush();
+  EXPECT_EQ(readFile(path), "0123ab6789");
+  EXPECT_VESK_ERROR(stream.seekg(5).read(bytes, 8), "Cannot read from stream");
+  EXPECT_TRUE(stream.fail());
+  stream.clear();
+  EXPECT_FALSE(stream.fail());
+  EXPECT_VESK_ERROR(stream.seekp(-11, std::ios_base::end), "Cannot position stream");
+  stream.clear();
+  stream.seekp(6).setEOF();
+  stream.sync();
+  EXPECT_EQ(readFile(path), "0123ab");
+
+  const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), kRead));
+  ASSERT_NE(dynamic_cast<BinVeskStream*>(other.get()), nullptr);
+  EXPECT_EQ(readAll(*other), "0123ab");
+  EXPECT_EQ(stream.tellp(), 6);
+}
+
+TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
+  TempDir folder;
+  const std::string source = folder.file("source");
+  writeFile(source, "0123456789");
+  const std::int64_t far = (std::int64_t{5} << 30) + 3;
+  const std::int64_t low = (std::int64_t{4} << 30) + 1;
+  for (bool buffered : {false, true}) {
+    BinVeskStream stream(folder.file("sparse").c_str(), kReadWrite | kTruncate, buffered);
+    stream.seekp(far).write("tail", 4);
+    EXPECT_EQ(stream.copyFile(source.c_str(), 20, 4, 65536), 6u);
+    EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), far + 10);
+    stream.shiftBlock(far, low, 10, 65536);
+    EXPECT_EQ(stream.tellp(), low + 10);
+    char back[12];
+    stream.seekg(low - 1).read(back, 12);
+    EXPECT_EQ(std::string(back, 12), std::string("\0tail456789\0", 12));
+    stream.seekp(low + 4).setEOF();
+    EXPECT_EQ(stream.size(), low + 4);
+  }
+}
+
+// Runs random operations on an archive and on a MemoryStream, whose generic copyFile and
+// shiftBlock are the reference, and expects the same bytes, positions and counts. Reads,
+// writes and copies interleave so that a stale buffer of the file object would show. The
+// kernel will not copy from /dev/shm, another file system, so that source takes the buffer.
+void agreeWithMemoryStream(bool buffered, unsigned seed) {
+  TempDir folder;
+  struct Remove {
+    std::string path;
+    ~Remove() {
+      std::error_code ignored;
+      std::filesystem::remove(path, ignored);
+    }
+  } const shm{(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : folder.path()) /
+              ("vesk-stream-test-" + std::to_string(::getpid()))};
+  const std::vector<std::pair<std::string, std::int64_t>> sources = {
+      {folder.file("small"), 1000}, {folder.file("large"), 1500000}, {shm.path, 300000}};
+  for (const auto& [path, length] : sources) {
+    writeFile(path, randomBytes(static_cast<std::size_t>(length), seed));
+  }
+  const std::string path = folder.file("archive");
+  BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, buffered);
+  MemoryStream model;
+  std::mt19937 random(seed);
+  const auto upTo = [&random](std::int64_t limit) {
+    return static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(limit + 1));
+  };
+  for (int step = 0; step < 400; ++step) {
+    const std::int64_t size = model.size();
+    const std::int64_t at = upTo(size);
+    SCOPED_TRACE("step " + std::to_string(step));
+    switch (random() % 5) {
+      case 0: {
+        const std::string bytes = randomBytes(static_cast<std::size_t>(upTo(5000)), seed + step);
+        model.seekp(at).write(bytes.data(), static_cast<unsigned>(bytes.size()));
+        archive.seekp(at).write(bytes.data(), static_cast<unsigned>(bytes.size()));
+        break;
+      }
+      case 1: {
+        const auto count = static_cast<unsigned>(upTo(std::min<std::int64_t>(size - at, 70000)));
+        std::string expected(count, '\0');
+        std::string got(count, '\0');
+        model.seekg(at).read(expected.data(), count);
+        archive.seekg(at).read(got.data(), count);
+        ASSERT_EQ(got, expected);
+        break;
+      }
+      case 2: {  // the source may end before `count`
+        const auto& [source, length] = sources[random() % sources.size()];
+        const std::int64_t offset = upTo(length + 10);
+        const auto count = static_cast<unsigned>(upTo(length - offset + 20));
+        const auto piece = static_cast<unsigned>(1 + random() % 70000);
+        ASSERT_EQ(archive.seekp(at).copyFile(source.c_str(), count, offset, piece),
+                  model.seekp(at).copyFile(source.c_str(), count, offset, piece));
+        break;
+      }
+      case 3: {  // down by a few bytes or far, up onto itself or clear of it, or nowhere
+        const std::int64_t length = upTo(size / (1 + random() % 4));
+        const std::int64_t from = upTo(size - length);
+        std::int64_t to = upTo(size - length);
+        if (random() % 3 == 0) {
+          to = std::clamp<std::int64_t>(from + upTo(200) - 100, 0, size - length);
+        }
+        const auto piece = static_cast<unsigned>(4096 + random() % 70000);
+        model.shiftBlock(from, to, length, piece);
+        archive.shiftBlock(from, to, length, piece);
+        break;
+      }
+      default:
+        if (size > 3000000 || random() % 3 == 0) {
+          model.seekp(at).setEOF();
+          archive.seekp(at).setEOF();
+        }
+        ASSERT_EQ(archive.size(), model.size());
+        ASSERT_EQ(archive.eof(), model.eof());
+    }
+    ASSERT_EQ(archive.tellp(), model.tellp());
+  }
+  EXPECT_EQ(readAll(archive), model.bytes());
+  archive.flush();
+  EXPECT_EQ(readFile(path), model.bytes());
+}
+
+TEST(BinVeskStreamTest, CopiesAgreeWithTheGenericCopy) {
+  agreeWithMemoryStream(true, 1);
+  agreeWithMemoryStream(true, 2);
+  agreeWithMemoryStream(false, 3);
+}
+
+TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
+  TempDir folder;
+  const std::string source = folder.file("source");
+  writeFile(source, randomBytes(1000, 5));
+  const std::string path = folder.file("archive");
+  BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
+  MemoryStream model;
+  const auto bothFail = [&](const std::function<void(BinStream&)>& call) {
+    const std::string expected = errorOf([&] { call(model); });
+    EXPECT_EQ(errorOf([&] { call(archive); }), expected);
+    EXPECT_EQ(archive.fail(), model.fail()) << expected;
+    return expected;
+  };
+  for (const std::string& bad : {folder.file("missing"), folder.path().string()}) {
+    bothFail([&](BinStream& s) { s.copyFile(bad.c_str(), 0, 0, 64); });
+    const std::string error = bothFail([&](BinStream& s) { s.copyFile(bad.c_str(), 9, 0, 64); });
+    EXPECT_NE(error.find(bad), std::string::npos) << error;
+  }
+  archive.write("0123456789", 10);
+  model.write("0123456789", 10);
+  EXPECT_EQ(bothFail([](BinStream& s) { s.shiftBlock(8, 0, 3, 64); }), "Cannot read from stream");
+  bothFail([&](BinStream& s) { s.copyFile(source.c_str(), 10, 0, 64); });  // while failed
+  model.clear();
+  archive.clear();
+  EXPECT_EQ(bothFail([](BinStream& s) { s.shiftBlock(-1, 0, 3, 64); }), "Cannot position stream");
+
+  BinVeskStream readOnly(path.c_str(), kRead, true);
+  EXPECT_VESK_ERROR(readOnly.copyFile(source.c_str(), 10, 0, 64), "Cannot write to stream");
+  readOnly.clear();
+  EXPECT_VESK_ERROR(readOnly.shiftBlock(5, 0, 5, 64), "Cannot write to stream");
+  EXPECT_TRUE(readOnly.fail());
+}
+
+}  // namespace
+}  // namespace vesk
