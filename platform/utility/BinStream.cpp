@@ -16,7 +16,8 @@ namespace {
 // A source file opened for reading, closed on every way out.
 class SourceFile {
  public:
-  explicit SourceFile(const char* path) : path_(path), fd_(::open(path, O_RDONLY | O_CLOEXEC)) {
+  explicit SourceFile(const char* path)
+      : path_(path ? path : ""), fd_(::open(path_, O_RDONLY | O_CLOEXEC)) {
     if (fd_ < 0) {
       throw VeskException::systemError("Cannot open", path_, errno);
     }
