@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "BinVeskStream.h"
 #include "ByteOrder.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
@@ -289,6 +290,46 @@ TEST(CleanupRandomTest, SurvivorsKeepTheirData) {
     cleanRandomTree(seed, false);
   }
   cleanRandomTree(5, true);
+}
+
+TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
+  test::TempDir folder;
+  const std::string path = folder.file("sparse.arc");
+  const unsigned fillerSize = 0xFFFFFF00u;  // a hole of almost 4 GiB, never written
+  const std::int64_t removedAt = 8 + std::int64_t{fillerSize};
+  const std::int64_t keptAt = removedAt + 108;
+  {
+    BinVeskStream archive(path.c_str(), 0x01 | 0x02 | 0x10, true);
+    archive.seekp(0);
+    char prefix[8];
+    storeLittle64(prefix, fillerSize);
+    archive.write(prefix, 8);
+    archive.seekp(removedAt);
+    const std::string removed = block(std::string(100, 'r'));
+    archive.write(removed.data(), static_cast<unsigned>(removed.size()));
+    const std::string kept = block(std::string(100, 'k'));
+    archive.write(kept.data(), static_cast<unsigned>(kept.size()));
+  }
+  DirectoryNode root;
+  FileNode* filler = test::adopt(root, new FileNode("filler", &root, fillerSize, TimeDate()));
+  filler->offsetPrefix(0);
+  FileNode* removed = test::adopt(root, new FileNode("removed", &root, 100, TimeDate()));
+  removed->offsetPrefix(removedAt);
+  removed->deleted(true);
+  FileNode* kept = test::adopt(root, new FileNode("kept", &root, 100, TimeDate()));
+  kept->offsetPrefix(keptAt);
+
+  BinVeskStream archive(path.c_str(), 0x01 | 0x02, true);
+  ConFileString names;
+  root.cleanup(archive, names);
+  EXPECT_EQ(kept->offsetPrefix(), removedAt);
+  EXPECT_EQ(archive.size(), removedAt + 108);
+  EXPECT_EQ(filler->offsetPrefix(), 0);
+  std::string back(108, '\0');
+  archive.seekg(kept->offsetPrefix());
+  archive.read(back.data(), 108);
+  EXPECT_EQ(back, block(std::string(100, 'k')));
+  EXPECT_TRUE(root.verifyCommitted(archive));
 }
 
 TEST(OffsetFixTest, ComparisonsAndVersions) {
