@@ -183,6 +183,13 @@ BinVeskStream::BinVeskStream(const char* path, std::uint32_t access, std::uint32
   readyFlag = io->ready();
 }
 
+BinVeskStream::BinVeskStream(CIOParent* file) : readyFlag(false), io(file), failFlag(false) {
+  if (!io) {
+    throw VeskException("VeskCreateIO failed");
+  }
+  readyFlag = io->ready();
+}
+
 BinVeskStream::~BinVeskStream() = default;
 
 void BinVeskStream::failWith(int messageId) {

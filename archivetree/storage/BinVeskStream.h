@@ -26,6 +26,10 @@ class BinVeskStream : public BinStream {
   // passed on unchanged. Throws as the constructor above.
   BinVeskStream(const char* path, std::uint32_t access, std::uint32_t third,
                 FILE_CREATION_FLAG creation, bool buffered);
+  // Adopts an open file object, which the stream deletes with its last handle; throws as the
+  // constructors above for a null one. Lets a caller put a file object of its own (one that
+  // journals, or one that fails on purpose) behind the archive stream.
+  explicit BinVeskStream(CIOParent* file);
   ~BinVeskStream() override;
 
   void clear() override;

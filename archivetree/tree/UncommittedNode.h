@@ -27,6 +27,8 @@ class UncommittedNode : public FileNode {
   ~UncommittedNode() override;
   UncommittedNode& operator=(UncommittedNode const& source);
 
+  // Each concrete pending class copies itself.
+  TreeNode* clone(DirectoryNode* parent) const override = 0;
   void clone(UncommittedNode const& source);
   bool operator==(UncommittedNode const& other) const;
 

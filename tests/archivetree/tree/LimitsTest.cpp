@@ -1,0 +1,158 @@
+// Deep and wide trees and unusual names through every operation: adding, cloning, writing,
+// reading, committing, cleaning up, walking, searching and destroying.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ConCommittedFiles.h"
+#include "ConFileString.h"
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "MemoryStream.h"
+#include "ProgressMeter.h"
+#include "TestSupport.h"
+#include "TreeNodeIterator.h"
+#include "TreeSearcher.h"
+#include "TreeTestSupport.h"
+#include "UncommittedFileNode.h"
+
+namespace vesk {
+namespace {
+
+class QuietMeter : public ProgressMeter {
+ public:
+  void startFile(char const*) override {}
+  bool cancelled() override { return false; }
+};
+
+// Commits every pending file of `root`, deletes them all and cleans up; answers the number
+// of files committed.
+unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
+  ConCommittedFiles records;
+  QuietMeter meter;
+  const unsigned stored = root.commit(archive, records, meter, 1);
+  for (auto record = records.begin(); record != records.end(); ++record) {
+    record->file()->parent()->remove(const_cast<FileNode*>(record->file()));
+  }
+  ConFileString removed;
+  root.cleanup(archive, removed);
+  EXPECT_EQ(removed.size(), stored);
+  return stored;
+}
+
+// Writes `root` and reads it into `back`.
+void roundTrip(DirectoryNode const& root, DirectoryNode& back) {
+  MemoryStream stream;
+  root.output(stream);
+  stream.seekg(0);
+  back.input(stream);
+  EXPECT_EQ(stream.tellg(), stream.size());
+}
+
+TEST(TreeLimitsTest, FourThousandNestedDirectories) {
+  test::TempDir folder;
+  const std::string source = folder.file("leaf");
+  test::writeFile(source, "leaf data");
+  DirectoryNode root("top", nullptr);
+  std::string path = "top";
+  std::string chain;
+  for (unsigned level = 0; level < DirectoryNode::kMaximumStoredDepth; ++level) {
+    chain += "/d";
+    path += "\\d";
+  }
+  root.addTree(chain);
+  TreeNodeIterator iterator(&root);
+  DirectoryNode* deepest = iterator.findDirectory(path);
+  ASSERT_NE(deepest, nullptr);
+  deepest->addUncommittedFile(source, 9, TimeDate(), 0);
+  EXPECT_EQ(root.numberOfItems(true), DirectoryNode::kMaximumStoredDepth + 1);
+
+  std::unique_ptr<TreeNode> copy(root.clone(nullptr));
+  DirectoryNode back;
+  roundTrip(*copy->directory(), back);
+  EXPECT_EQ(back.numberOfDirectories(true), DirectoryNode::kMaximumStoredDepth);
+  TreeSearcher searcher(path + "\\le*", &root);
+  EXPECT_NE(searcher.first(), nullptr);
+
+  MemoryStream archive;
+  EXPECT_EQ(commitAndCleanUp(root, archive), 1u);
+  EXPECT_EQ(archive.size(), 0);
+  root.markDeleted();
+  root.recursiveSort();
+}
+
+TEST(TreeLimitsTest, WideDirectories) {
+  DirectoryNode root("top", nullptr);
+  DirectoryNode* wide = root.addDirectory("wide");
+  for (int i = 19999; i >= 0; --i) {  // each new name sorts first: a short scan
+    wide->add(new FileNode("f" + std::to_string(100000 + i), wide));
+  }
+  EXPECT_EQ(wide->numberOfFiles(false), 20000u);
+  TreeNodeIterator iterator(wide);
+  unsigned walked = 0;
+  for (FileNode* file = iterator.firstFile(); file != nullptr; file = iterator.nextFile()) {
+    ++walked;
+  }
+  EXPECT_EQ(walked, 20000u);
+  TreeSearcher searcher("top/wide/f1199*", &root);
+  unsigned found = 0;
+  for (TreeNode* node = searcher.first(); node != nullptr; node = searcher.next()) {
+    ++found;
+  }
+  EXPECT_EQ(found, 100u);
+
+  DirectoryNode stored;
+  for (int i = 0; i < 100000; ++i) {
+    test::adopt(stored, new FileNode("n" + std::to_string(i), &stored));
+  }
+  DirectoryNode back;
+  roundTrip(stored, back);
+  EXPECT_EQ(back.size(), 100000u);
+  std::unique_ptr<TreeNode> copy(back.clone(nullptr));
+  EXPECT_EQ(copy->directory()->numberOfItems(false), 100000u);
+}
+
+TEST(TreeLimitsTest, LongNamesAndEveryByteValue) {
+  test::TempDir folder;
+  DirectoryNode root("top", nullptr);
+  const std::string longName(65535, 'n');
+  std::string everyByte;
+  for (int byte = 1; byte < 256; ++byte) {
+    everyByte += static_cast<char>(byte);
+  }
+  for (const std::string& name : {longName, everyByte}) {
+    DirectoryNode* directory = root.addDirectory(name);
+    EXPECT_EQ(directory->name().size(), name.size());
+    const std::string source = folder.file("data" + std::to_string(name.size()));
+    test::writeFile(source, name);
+    directory->addUncommittedFile(source, static_cast<unsigned>(name.size()), TimeDate(), 0)
+        ->name(name);
+    EXPECT_EQ(root.findDirectory(name), directory);
+  }
+  for (int byte = 1; byte < 256; ++byte) {
+    root.add(new FileNode(std::string(1, static_cast<char>(byte)), &root));
+  }
+  EXPECT_EQ(root.numberOfFiles(false), 255u);
+  EXPECT_NE(root.findFile("A(1)"), nullptr);  // a letter meets its other case
+
+  DirectoryNode back;
+  roundTrip(root, back);
+  EXPECT_NE(back.findDirectory(longName), nullptr);
+  EXPECT_NE(back.findDirectory(everyByte), nullptr);
+  std::unique_ptr<TreeNode> copy(back.clone(nullptr));
+  TreeNodeIterator iterator(&root);
+  unsigned walked = 0;
+  for (TreeNode* node = iterator.firstNode(); node != nullptr; node = iterator.nextNode()) {
+    ++walked;
+  }
+  EXPECT_EQ(walked, root.numberOfItems(false));
+  TreeSearcher searcher("top/*", &root);
+  EXPECT_NE(searcher.first(), nullptr);
+
+  MemoryStream archive;
+  EXPECT_EQ(commitAndCleanUp(root, archive), 2u);
+  EXPECT_EQ(archive.size(), 0);
+}
+
+}  // namespace
+}  // namespace vesk
