@@ -40,6 +40,7 @@ struct ArchiveTool::Arguments {
   std::vector<std::string> paths;
   bool recursive = false;
   bool longForm = false;
+  unsigned saveEvery = CommitSession::SaveEvery().files;
 };
 
 namespace {
@@ -182,6 +183,11 @@ int ArchiveTool::run(int argc, const char* const* argv) {
       "Ctrl-C stops it after the current file, keeping what was stored. Files it cannot store "
       "(medium missing, source unreadable) stay pending.");
   addArchiveOption(*commit, a.archive);
+  commit
+      ->add_option("--save-every", a.saveEvery,
+                   "Saves the tree after this many stored files, and at least every second")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
 
   CLI::App* ls = app.add_subcommand("ls", "Lists the entries of a tree directory");
   addArchiveOption(*ls, a.archive);
@@ -341,10 +347,10 @@ int ArchiveTool::addFrom(const Arguments& arguments) {
 int ArchiveTool::commit(const Arguments& arguments) {
   Archive archive(arguments.archive);
   archive.load(false);
-  return storeAll(archive);
+  return storeAll(archive, CommitSession::SaveEvery{arguments.saveEvery});
 }
 
-int ArchiveTool::storeAll(Archive& archive) {
+int ArchiveTool::storeAll(Archive& archive, CommitSession::SaveEvery every) {
   std::int64_t cut = 0;
   const std::unique_ptr<BinVeskStream> stream = archive.openForWriting(cut);
   if (cut > 0) {
@@ -368,7 +374,7 @@ int ArchiveTool::storeAll(Archive& archive) {
   progress.begin(files, bytes);
   ConCommittedFiles committed;
   CommitSession session(
-      *stream, committed, std::move(pending), progress, [&archive] { archive.save(); }, saveEvery_);
+      *stream, committed, std::move(pending), progress, [&archive] { archive.save(); }, every);
   const PromptAfterProgress prompt(progress);
   try {
     archive.root().commit(*stream, committed, session, nextArchiveCount(archive.root()));

@@ -28,9 +28,6 @@ class ArchiveTool {
   // Runs the command given by `arguments` (without the program's name).
   int run(const std::vector<std::string>& arguments);
 
-  // How often a commit saves its work.
-  void saveEvery(CommitSession::SaveEvery every) { saveEvery_ = every; }
-
  private:
   struct Arguments;
 
@@ -47,7 +44,7 @@ class ArchiveTool {
   int info(const Arguments& arguments);
   int demo(const Arguments& arguments);
 
-  int storeAll(Archive& archive);
+  int storeAll(Archive& archive, CommitSession::SaveEvery every);
   void listEntry(TreeNode& node, bool longForm, bool fullPath);
   void listDirectory(DirectoryNode& directory, bool longForm, bool recursive);
   std::vector<TreeNode*> resolveAll(Archive& archive, const std::vector<std::string>& paths);
@@ -57,7 +54,6 @@ class ArchiveTool {
   std::ostream& err_;
   bool terminal_;
   unsigned width_;
-  CommitSession::SaveEvery saveEvery_;
   std::string context_;  // the archive the command works on, for messages
 };
 
