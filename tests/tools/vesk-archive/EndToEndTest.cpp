@@ -226,6 +226,27 @@ TEST_F(EndToEndTest, APrefixWithoutItsDataIsPassedOverAndGivenBack) {
   EXPECT_EQ(readFile(dir.file("out/second")), "xy");
 }
 
+TEST_F(EndToEndTest, ACleanupCutShortIsRolledBackOrFinishedByTheNextCommand) {
+  const auto files = makeSources();
+  addAndCommit();
+  const std::string toc = readFile(archive + ".toc");
+
+  // Cut short before the switch: the new files go, the archive stays as it was.
+  writeFile(archive + ".compact", "partial");
+  writeFile(archive + ".toc.compact", "partial");
+  ok({"verify", archive});
+  EXPECT_FALSE(fs::exists(archive + ".compact"));
+  EXPECT_FALSE(fs::exists(archive + ".toc.compact"));
+
+  // Cut short between the two renames: the stream is new, the tree follows it.
+  writeFile(archive + ".toc.compact", toc);
+  writeFile(archive + ".toc", "stale");
+  ok({"verify", archive});
+  EXPECT_EQ(readFile(archive + ".toc"), toc);
+  ok({"extract", archive, "/", "-C", dir.file("out")});
+  expectExtracted(files, dir.file("out"));
+}
+
 TEST_F(EndToEndTest, WrongUseEndsWithStatus1AndNamesWhatIsWrong) {
   ToolResult result = tool.run({"ls", archive});
   EXPECT_EQ(result.status, 1);

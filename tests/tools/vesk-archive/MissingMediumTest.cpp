@@ -20,6 +20,7 @@ namespace vesk::test {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 
 // vesk-archive on a pseudo terminal of its own, so that it asks there.
@@ -126,6 +127,27 @@ TEST_F(MissingMediumTest, CancelOnTheTerminalLeavesTheFilePendingAndTheStreamCle
   EXPECT_THAT(runner.run({"ls", "-l", archive}).out, HasSubstr("pending"));
   EXPECT_EQ(runner.run({"verify", archive}).status, 0);
   EXPECT_EQ(fs::file_size(archive), 8 + 4u);  // the skipped file left no prefix behind
+}
+
+TEST_F(MissingMediumTest, CtrlCAtThePromptStopsTheCommitAndKeepsWhatWasStored) {
+  fs::create_directories(dir.file("src"));
+  for (const char* name : {"a.txt", "b.jpg", "c.txt"}) {
+    writeFile(dir.file(std::string("src/") + name), name);
+  }
+  ToolRunner runner(dir.path());
+  ASSERT_EQ(runner.run({"add", archive, dir.file("src")}).status, 0);
+  fs::remove(dir.file("src/b.jpg"));
+
+  TerminalSession session({"commit", archive});
+  ASSERT_TRUE(session.waitFor("[r]etry or [c]ancel?")) << session.shown();
+  session.type("\x03");
+  EXPECT_EQ(session.finish(), 130) << session.shown();
+
+  const std::string listed = runner.run({"ls", "-l", archive, "src"}).out;
+  EXPECT_THAT(listed, ContainsRegex("f +5  stored .* a.txt"));
+  EXPECT_THAT(listed, ContainsRegex("p +5  pending .* b.jpg"));
+  EXPECT_THAT(listed, ContainsRegex("p +5  pending .* c.txt"));
+  EXPECT_EQ(runner.run({"verify", archive}).status, 0);
 }
 
 TEST_F(MissingMediumTest, AMediumMountedElsewhereIsFoundThroughThePrompt) {
