@@ -125,17 +125,23 @@ std::unique_ptr<BinVeskStream> Archive::openForWriting(std::int64_t& cut) {
   if (!exists(path_) && holdsCommittedFiles()) {
     throw ToolError(ToolError::kDamaged, path_ + ": the archive stream is missing");
   }
+  std::int64_t liveEnd = 0;
+  {
+    // The check reads one prefix per block: without a buffer, which would read ahead each time.
+    const std::unique_ptr<BinStream> reader = openForReading();
+    const ArchiveCheck check(*root_, *reader);
+    check.requireSound(path_);
+    liveEnd = check.liveEnd();
+  }
   std::unique_ptr<BinVeskStream> stream;
   try {
     stream = std::make_unique<BinVeskStream>(path_.c_str(), kRead | kWrite, true);
   } catch (const VeskException&) {
     throw ToolError::system("Cannot open for writing", path_, EACCES);
   }
-  const ArchiveCheck check(*root_, *stream);
-  check.requireSound(path_);
-  cut = stream->size() - check.liveEnd();
+  cut = stream->size() - liveEnd;
   if (cut > 0) {
-    stream->seekp(check.liveEnd());
+    stream->seekp(liveEnd);
     stream->setEOF();
     stream->sync();
   }

@@ -378,7 +378,7 @@ int ArchiveTool::storeAll(Archive& archive, CommitSession::SaveEvery every) {
   const PromptAfterProgress prompt(progress);
   try {
     archive.root().commit(*stream, committed, session, nextArchiveCount(archive.root()));
-  } catch (const VeskException& error) {
+  } catch (const std::exception& error) {
     session.settle();
     session.checkpoint();
     progress.end();
@@ -490,7 +490,8 @@ int ArchiveTool::cleanup(const Arguments& arguments) {
   std::unique_ptr<ArchiveCheck> check;
   {
     std::int64_t cut = 0;
-    const std::unique_ptr<BinVeskStream> stream = archive.openForWriting(cut);
+    archive.openForWriting(cut);
+    const std::unique_ptr<BinStream> stream = archive.openForReading();
     check = std::make_unique<ArchiveCheck>(archive.root(), *stream);
   }
   const Compactor::Result result = Compactor(archive, *check).run();

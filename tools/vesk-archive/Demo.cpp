@@ -109,6 +109,9 @@ int Demo::run(const std::string& folder) {
   } catch (const ToolError& error) {
     err_ << "vesk-archive: demo: " << error.what() << '\n';
     status = error.status();
+  } catch (const std::exception& error) {
+    err_ << "vesk-archive: demo: " << error.what() << '\n';
+    status = ToolError::kUser;
   }
   MediaPrompt::answerer(answerer);
   DiskDriveAccessor::volumeSource(volumes);
