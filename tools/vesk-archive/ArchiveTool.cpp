@@ -40,7 +40,7 @@ struct ArchiveTool::Arguments {
   std::vector<std::string> paths;
   bool recursive = false;
   bool longForm = false;
-  unsigned saveEvery = CommitSession::SaveEvery().files;
+  unsigned saveEvery = CommitMeter::SaveEvery().files;
 };
 
 namespace {
@@ -52,16 +52,21 @@ constexpr const char* kRemoveHelp =
     "every such block. Pending files just leave the tree.";
 
 // While it lives, the missing-media prompt takes the progress bar off the terminal before
-// it asks; it asks through the answerer that was in place (the terminal by default).
+// it asks; it asks through the answerer that was in place (the terminal by default). Once
+// the commit is interrupted it answers Cancel without asking.
 class PromptAfterProgress {
  public:
-  explicit PromptAfterProgress(CommitProgress& progress) : previous_(MediaPrompt::answerer({})) {
-    MediaPrompt::answerer(
-        [this, &progress](void* owner, const char* text, const char* caption, unsigned style) {
-          progress.clear();
-          return previous_ ? previous_(owner, text, caption, style)
-                           : MediaPrompt::askOnTerminal(owner, text, caption, style);
-        });
+  PromptAfterProgress(CommitProgress& progress, const CommitMeter& meter)
+      : previous_(MediaPrompt::answerer({})) {
+    MediaPrompt::answerer([this, &progress, &meter](void* owner, const char* text,
+                                                    const char* caption, unsigned style) {
+      if (meter.interrupted()) {
+        return MediaPrompt::kAnswerCancel;
+      }
+      progress.clear();
+      return previous_ ? previous_(owner, text, caption, style)
+                       : MediaPrompt::askOnTerminal(owner, text, caption, style);
+    });
   }
   PromptAfterProgress(const PromptAfterProgress&) = delete;
   PromptAfterProgress& operator=(const PromptAfterProgress&) = delete;
@@ -71,8 +76,8 @@ class PromptAfterProgress {
   MediaPrompt::Answerer previous_;
 };
 
-std::vector<CommitSession::Pending> pendingFiles(DirectoryNode& root) {
-  std::vector<CommitSession::Pending> pending;
+std::vector<CommitMeter::Pending> pendingFiles(DirectoryNode& root) {
+  std::vector<CommitMeter::Pending> pending;
   TreePath::eachLive(root, [&](TreeNode& node) {
     if (UncommittedNode* file = node.uncommittedFile()) {
       pending.push_back({file, TreePath::of(node), file->fileSize()});
@@ -83,7 +88,7 @@ std::vector<CommitSession::Pending> pendingFiles(DirectoryNode& root) {
 
 // A slice of another archive is copied by position; when that archive was cleaned up since,
 // its block is elsewhere. The block's prefix must still announce the slice's size.
-void checkSlice(const std::string& archive, const CommitSession::Pending& pending) {
+void checkSlice(const std::string& archive, const CommitMeter::Pending& pending) {
   const auto& slice = static_cast<const UncommittedArchiveNode&>(*pending.node);
   const FileString source =
       DiskDriveAccessor().volumeFileNameToDriveFileName(slice.archive(), "||");
@@ -347,19 +352,19 @@ int ArchiveTool::addFrom(const Arguments& arguments) {
 int ArchiveTool::commit(const Arguments& arguments) {
   Archive archive(arguments.archive);
   archive.load(false);
-  return storeAll(archive, CommitSession::SaveEvery{arguments.saveEvery});
+  return storeAll(archive, CommitMeter::SaveEvery{arguments.saveEvery});
 }
 
-int ArchiveTool::storeAll(Archive& archive, CommitSession::SaveEvery every) {
+int ArchiveTool::storeAll(Archive& archive, CommitMeter::SaveEvery every) {
   std::int64_t cut = 0;
   const std::unique_ptr<BinVeskStream> stream = archive.openForWriting(cut);
   if (cut > 0) {
     out_ << "cut " << Format::bytes(static_cast<std::uint64_t>(cut))
          << " that an interrupted commit left behind\n";
   }
-  std::vector<CommitSession::Pending> pending = pendingFiles(archive.root());
+  std::vector<CommitMeter::Pending> pending = pendingFiles(archive.root());
   std::uint64_t bytes = 0;
-  for (const CommitSession::Pending& file : pending) {
+  for (const CommitMeter::Pending& file : pending) {
     bytes += file.size;
     if (file.node->nodeType() == TreeNode::UNCOMMITTED_ARCHIVE_NODE) {
       checkSlice(archive.path(), file);
@@ -373,32 +378,31 @@ int ArchiveTool::storeAll(Archive& archive, CommitSession::SaveEvery every) {
   CommitProgress progress(out_, terminal_, width_);
   progress.begin(files, bytes);
   ConCommittedFiles committed;
-  CommitSession session(
+  CommitMeter meter(
       *stream, committed, std::move(pending), progress, [&archive] { archive.save(); }, every);
-  const PromptAfterProgress prompt(progress);
+  const PromptAfterProgress prompt(progress, meter);
   try {
-    archive.root().commit(*stream, committed, session, nextArchiveCount(archive.root()));
+    archive.root().commit(*stream, committed, meter, nextArchiveCount(archive.root()));
   } catch (const std::exception& error) {
-    session.settle();
-    session.checkpoint();
+    meter.settle();
+    meter.checkpoint();
     progress.end();
     throw ToolError(ToolError::kUser, archive.path() + ": commit stopped at '" +
-                                          session.lastStarted() + "': " + error.what() +
+                                          meter.lastStarted() + "': " + error.what() +
                                           "; what was stored before is saved");
   }
-  session.settle();
-  session.checkpoint();
+  meter.settle();
+  meter.checkpoint();
   progress.end();
-  out_ << "stored " << session.stored() << " of " << files << " files in " << archive.path()
-       << '\n';
-  for (const std::string& path : session.skipped()) {
+  out_ << "stored " << meter.stored() << " of " << files << " files in " << archive.path() << '\n';
+  for (const std::string& path : meter.skipped()) {
     err_ << "vesk-archive: " << archive.path() << ": not stored, still pending: " << path << '\n';
   }
-  if (session.interrupted()) {
+  if (meter.interrupted()) {
     err_ << "vesk-archive: " << archive.path() << ": interrupted; what was stored is saved\n";
     return ToolError::kInterrupted;
   }
-  return session.skipped().empty() ? 0 : ToolError::kUser;
+  return meter.skipped().empty() ? 0 : ToolError::kUser;
 }
 
 int ArchiveTool::list(const Arguments& arguments) {

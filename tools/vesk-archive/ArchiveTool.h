@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "CommitSession.h"
+#include "CommitMeter.h"
 
 namespace vesk {
 
@@ -44,7 +44,7 @@ class ArchiveTool {
   int info(const Arguments& arguments);
   int demo(const Arguments& arguments);
 
-  int storeAll(Archive& archive, CommitSession::SaveEvery every);
+  int storeAll(Archive& archive, CommitMeter::SaveEvery every);
   void listEntry(TreeNode& node, bool longForm, bool fullPath);
   void listDirectory(DirectoryNode& directory, bool longForm, bool recursive);
   std::vector<TreeNode*> resolveAll(Archive& archive, const std::vector<std::string>& paths);

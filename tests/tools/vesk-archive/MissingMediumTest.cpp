@@ -2,6 +2,7 @@
 // through the replaceable prompt and volume table in-process.
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,9 +25,9 @@ using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 
 // vesk-archive on a pseudo terminal of its own, so that it asks there.
-class TerminalSession {
+class TerminalProgram {
  public:
-  explicit TerminalSession(const std::vector<std::string>& arguments) {
+  explicit TerminalProgram(const std::vector<std::string>& arguments) {
     process_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
     if (process_ == 0) {
       std::vector<char*> argv = {const_cast<char*>(ToolRunner::binary())};
@@ -38,7 +39,7 @@ class TerminalSession {
       ::_exit(127);
     }
   }
-  ~TerminalSession() { ::close(terminal_); }
+  ~TerminalProgram() { ::close(terminal_); }
 
   // Reads until `text` has been shown (or the program ended); answers whether it was.
   bool waitFor(const std::string& text) {
@@ -53,8 +54,12 @@ class TerminalSession {
   void type(const std::string& text) {
     ASSERT_EQ(::write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
+  // Waits for the program to end; one that has not ended within a minute is killed.
   int finish() {
     waitFor("\x01never shown");
+    if (!ended_) {
+      ::kill(process_, SIGKILL);
+    }
     return ToolRunner::wait(process_);
   }
   const std::string& shown() const { return shown_; }
@@ -68,7 +73,8 @@ class TerminalSession {
     char buffer[4096];
     const ssize_t got = ::read(terminal_, buffer, sizeof buffer);
     if (got <= 0) {
-      return false;  // the program closed the terminal
+      ended_ = true;  // the program closed the terminal
+      return false;
     }
     shown_.append(buffer, static_cast<std::size_t>(got));
     return true;
@@ -77,6 +83,7 @@ class TerminalSession {
   int terminal_ = -1;
   pid_t process_ = -1;
   std::string shown_;
+  bool ended_ = false;
 };
 
 class MissingMediumTest : public ::testing::Test {
@@ -98,13 +105,13 @@ TEST_F(MissingMediumTest, TheTerminalIsAskedAndRetryFindsTheFileAgain) {
   ASSERT_EQ(ToolRunner(dir.path()).run({"add", archive, dir.file("photo.jpg")}).status, 0);
   fs::rename(dir.file("photo.jpg"), dir.file("away.jpg"));
 
-  TerminalSession session({"commit", archive});
-  ASSERT_TRUE(session.waitFor("[r]etry or [c]ancel?")) << session.shown();
-  EXPECT_THAT(session.shown(), HasSubstr("Cannot find file 'photo.jpg'"));
+  TerminalProgram program({"commit", archive});
+  ASSERT_TRUE(program.waitFor("[r]etry or [c]ancel?")) << program.shown();
+  EXPECT_THAT(program.shown(), HasSubstr("Cannot find file 'photo.jpg'"));
   fs::rename(dir.file("away.jpg"), dir.file("photo.jpg"));
-  session.type("r\n");
-  EXPECT_EQ(session.finish(), 0) << session.shown();
-  EXPECT_THAT(session.shown(), HasSubstr("stored 1 of 1 files"));
+  program.type("r\n");
+  EXPECT_EQ(program.finish(), 0) << program.shown();
+  EXPECT_THAT(program.shown(), HasSubstr("stored 1 of 1 files"));
 
   ASSERT_EQ(
       ToolRunner(dir.path()).run({"extract", archive, "photo.jpg", "-C", dir.file("o")}).status, 0);
@@ -118,11 +125,11 @@ TEST_F(MissingMediumTest, CancelOnTheTerminalLeavesTheFilePendingAndTheStreamCle
   ASSERT_EQ(runner.run({"add", archive, dir.file("photo.jpg"), dir.file("other.txt")}).status, 0);
   fs::remove(dir.file("photo.jpg"));
 
-  TerminalSession session({"commit", archive});
-  ASSERT_TRUE(session.waitFor("[r]etry or [c]ancel?")) << session.shown();
-  session.type("c\n");
-  EXPECT_EQ(session.finish(), 1);
-  EXPECT_THAT(session.shown(), HasSubstr("not stored, still pending: photo.jpg"));
+  TerminalProgram program({"commit", archive});
+  ASSERT_TRUE(program.waitFor("[r]etry or [c]ancel?")) << program.shown();
+  program.type("c\n");
+  EXPECT_EQ(program.finish(), 1);
+  EXPECT_THAT(program.shown(), HasSubstr("not stored, still pending: photo.jpg"));
 
   EXPECT_THAT(runner.run({"ls", "-l", archive}).out, HasSubstr("pending"));
   EXPECT_EQ(runner.run({"verify", archive}).status, 0);
@@ -138,10 +145,11 @@ TEST_F(MissingMediumTest, CtrlCAtThePromptStopsTheCommitAndKeepsWhatWasStored) {
   ASSERT_EQ(runner.run({"add", archive, dir.file("src")}).status, 0);
   fs::remove(dir.file("src/b.jpg"));
 
-  TerminalSession session({"commit", archive});
-  ASSERT_TRUE(session.waitFor("[r]etry or [c]ancel?")) << session.shown();
-  session.type("\x03");
-  EXPECT_EQ(session.finish(), 130) << session.shown();
+  TerminalProgram program({"commit", archive});
+  ASSERT_TRUE(program.waitFor("[r]etry or [c]ancel?")) << program.shown();
+  // Ctrl-C; should it come before the prompt reads, the prompt reads the "c" instead.
+  program.type("\x03c\n");
+  EXPECT_EQ(program.finish(), 130) << program.shown();
 
   const std::string listed = runner.run({"ls", "-l", archive, "src"}).out;
   EXPECT_THAT(listed, ContainsRegex("f +5  stored .* a.txt"));

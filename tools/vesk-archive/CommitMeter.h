@@ -1,14 +1,14 @@
-// CommitSession: the meter vesk-archive hands to DirectoryNode::commit. It follows the
+// CommitMeter: the progress meter vesk-archive hands to DirectoryNode::commit. It follows the
 // pending files in the order the commit stores them, shows progress, saves the work now and
 // then (after a number of files or seconds: a commit that is killed loses at most that much),
 // and stops the commit after the current file on SIGINT or SIGTERM. A file the commit could
 // not store (its medium missing and skipped, its source unreadable) leaves a block prefix
-// without its data in the stream; the session cuts that off again and keeps the file pending
+// without its data in the stream; the meter cuts that off again and keeps the file pending
 // instead of deleted, so the stream stays an unbroken chain and a later commit retries it.
-// The stream, records, progress and pending nodes must outlive the session. It installs its
-// signal handlers for its lifetime; one session at a time.
-#ifndef VESK_COMMITSESSION_H
-#define VESK_COMMITSESSION_H
+// The stream, records, progress and pending nodes must outlive the meter. It installs its
+// signal handlers for its lifetime; one at a time.
+#ifndef VESK_COMMITMETER_H
+#define VESK_COMMITMETER_H
 
 #include <signal.h>
 
@@ -28,7 +28,7 @@ class CommitProgress;
 class ConCommittedFiles;
 class UncommittedNode;
 
-class CommitSession : public ProgressMeter {
+class CommitMeter : public ProgressMeter {
  public:
   struct Pending {
     UncommittedNode* node;
@@ -43,11 +43,11 @@ class CommitSession : public ProgressMeter {
 
   // `pending` lists the live pending files in the order the commit visits them; `save`
   // writes the tree out.
-  CommitSession(BinVeskStream& stream, ConCommittedFiles& committed, std::vector<Pending> pending,
-                CommitProgress& progress, std::function<void()> save, SaveEvery every);
-  CommitSession(const CommitSession&) = delete;
-  CommitSession& operator=(const CommitSession&) = delete;
-  ~CommitSession() override;
+  CommitMeter(BinVeskStream& stream, ConCommittedFiles& committed, std::vector<Pending> pending,
+              CommitProgress& progress, std::function<void()> save, SaveEvery every);
+  CommitMeter(const CommitMeter&) = delete;
+  CommitMeter& operator=(const CommitMeter&) = delete;
+  ~CommitMeter() override;
 
   void startFile(char const* name) override;
   bool cancelled() override;
@@ -91,4 +91,4 @@ class CommitSession : public ProgressMeter {
 
 }  // namespace vesk
 
-#endif  // VESK_COMMITSESSION_H
+#endif  // VESK_COMMITMETER_H

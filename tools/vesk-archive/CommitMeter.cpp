@@ -1,4 +1,4 @@
-#include "CommitSession.h"
+#include "CommitMeter.h"
 
 #include "BinVeskStream.h"
 #include "CommitProgress.h"
@@ -7,11 +7,11 @@
 
 namespace vesk {
 
-volatile std::sig_atomic_t CommitSession::signalled_ = 0;
+volatile std::sig_atomic_t CommitMeter::signalled_ = 0;
 
-CommitSession::CommitSession(BinVeskStream& stream, ConCommittedFiles& committed,
-                             std::vector<Pending> pending, CommitProgress& progress,
-                             std::function<void()> save, SaveEvery every)
+CommitMeter::CommitMeter(BinVeskStream& stream, ConCommittedFiles& committed,
+                         std::vector<Pending> pending, CommitProgress& progress,
+                         std::function<void()> save, SaveEvery every)
     : stream_(stream),
       committed_(committed),
       pending_(std::move(pending)),
@@ -22,26 +22,26 @@ CommitSession::CommitSession(BinVeskStream& stream, ConCommittedFiles& committed
   signalled_ = 0;
   // Without SA_RESTART, so that a prompt waiting for an answer gives up on Ctrl-C.
   struct sigaction action {};
-  action.sa_handler = &CommitSession::onSignal;
+  action.sa_handler = &CommitMeter::onSignal;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, &oldInterrupt_);
   ::sigaction(SIGTERM, &action, &oldTerminate_);
 }
 
-CommitSession::~CommitSession() {
+CommitMeter::~CommitMeter() {
   ::sigaction(SIGINT, &oldInterrupt_, nullptr);
   ::sigaction(SIGTERM, &oldTerminate_, nullptr);
 }
 
-void CommitSession::onSignal(int /*number*/) {
+void CommitMeter::onSignal(int /*number*/) {
   signalled_ = 1;
 }
 
-std::size_t CommitSession::recordCount() const {
+std::size_t CommitMeter::recordCount() const {
   return static_cast<const std::vector<CommittedFiles>&>(committed_).size();
 }
 
-void CommitSession::startFile(char const* name) {
+void CommitMeter::startFile(char const* name) {
   settle();
   open_ = true;
   blockStart_ = stream_.size();
@@ -55,7 +55,7 @@ void CommitSession::startFile(char const* name) {
 }
 
 // Asked between any two children, so the file started last has been handled by then.
-bool CommitSession::cancelled() {
+bool CommitMeter::cancelled() {
   settle();
   const bool due = storedSinceSave_ >= every_.files ||
                    std::chrono::steady_clock::now() - lastSave_ >= every_.time;
@@ -67,7 +67,7 @@ bool CommitSession::cancelled() {
 
 // A file was stored when the commit recorded it. Otherwise what it appended (a prefix, maybe
 // some data) goes, and the node, which the commit marked deleted, becomes pending again.
-void CommitSession::settle() {
+void CommitMeter::settle() {
   if (!open_) {
     return;
   }
@@ -87,11 +87,11 @@ void CommitSession::settle() {
   progress_.fileDone(stored);
 }
 
-std::string CommitSession::lastStarted() const {
+std::string CommitMeter::lastStarted() const {
   return next_ > 0 && next_ - 1 < pending_.size() ? pending_[next_ - 1].path : std::string();
 }
 
-void CommitSession::checkpoint() {
+void CommitMeter::checkpoint() {
   stream_.sync();
   save_();
   storedSinceSave_ = 0;
