@@ -148,7 +148,9 @@ TEST_F(MissingMediumTest, CtrlCAtThePromptStopsTheCommitAndKeepsWhatWasStored) {
   TerminalProgram program({"commit", archive});
   ASSERT_TRUE(program.waitFor("[r]etry or [c]ancel?")) << program.shown();
   // Ctrl-C; should it come before the prompt reads, the prompt reads the "c" instead.
-  program.type("\x03" "c\n");
+  program.type(
+      "\x03"
+      "c\n");
   EXPECT_EQ(program.finish(), 130) << program.shown();
 
   const std::string listed = runner.run({"ls", "-l", archive, "src"}).out;
