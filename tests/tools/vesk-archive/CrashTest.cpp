@@ -1,0 +1,98 @@
+// vesk-archive commit killed at random moments: every time the archive must still open and
+// verify, and every file it lists as stored must read back equal to its source.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "TestSupport.h"
+#include "ToolRunner.h"
+
+namespace vesk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned kFiles = 300;
+constexpr unsigned kRounds = 15;
+
+class CrashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::mt19937 random(7);
+    for (unsigned i = 0; i < kFiles; ++i) {
+      const std::string folder = dir.file("src/d" + std::to_string(i % 7));
+      fs::create_directories(folder);
+      std::string bytes(std::uniform_int_distribution<std::size_t>(0, 64 * 1024)(random), '\0');
+      for (char& byte : bytes) {
+        byte = static_cast<char>(random() & 0xFFu);
+      }
+      writeFile(folder + "/f" + std::to_string(i), bytes);
+    }
+    ASSERT_EQ(tool.run({"add", archive, dir.file("src")}).status, 0);
+  }
+
+  // Opens, verifies and extracts the archive; answers how many files are stored.
+  unsigned checkArchive(unsigned round) {
+    const ToolResult listed = tool.run({"ls", "-R", "-l", archive});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    const ToolResult verified = tool.run({"verify", archive});
+    EXPECT_EQ(verified.status, 0) << verified.err;
+    const std::string out = dir.file("out" + std::to_string(round));
+    const ToolResult extracted = tool.run({"extract", archive, "/", "-C", out});
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    unsigned stored = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
+      if (entry.is_regular_file()) {
+        ++stored;
+        const fs::path source = dir.path() / fs::relative(entry.path(), out);
+        EXPECT_EQ(readFile(entry.path()), readFile(source)) << source;
+      }
+    }
+    // Every file listed as stored came back.
+    unsigned listedStored = 0;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+      listedStored += line.rfind("f ", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(listedStored, stored);
+    fs::remove_all(out);
+    return stored;
+  }
+
+  TempDir dir;
+  ToolRunner tool{dir.path().string()};
+  std::string archive = dir.file("a.vesk");
+};
+
+// The moment of the kill is drawn from a window that widens each round, so that the kills
+// fall from the start of the process to late in the copy whatever the machine's speed.
+TEST_F(CrashTest, AKilledCommitLeavesAnArchiveThatVerifiesAndReadsBack) {
+  std::mt19937 random(11);
+  double window = 10;  // milliseconds
+  unsigned stored = 0;
+  unsigned partial = 0;
+  for (unsigned round = 0; round < kRounds && stored < kFiles; ++round, window *= 1.3) {
+    const pid_t commit = tool.start({"commit", "--save-every", "8", archive});
+    const double delay = std::uniform_real_distribution<double>(0.3 * window, window)(random);
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(delay));
+    ::kill(commit, SIGKILL);
+    ToolRunner::wait(commit);
+    const unsigned now = checkArchive(round);
+    EXPECT_GE(now, stored) << "round " << round;
+    partial += now > 0 && now < kFiles ? 1 : 0;
+    stored = now;
+  }
+  RecordProperty("RoundsEndingPartlyCommitted", static_cast<int>(partial));
+  const ToolResult finished = tool.run({"commit", archive});
+  EXPECT_EQ(finished.status, 0) << finished.err;
+  EXPECT_EQ(checkArchive(kRounds), kFiles);
+}
+
+}  // namespace
+}  // namespace vesk::test

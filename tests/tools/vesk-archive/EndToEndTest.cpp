@@ -1,0 +1,280 @@
+// End-to-end tests of vesk-archive: the built binary run on real files.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include <gmock/gmock.h>
+#include "BinVeskStream.h"
+#include "DirectoryNode.h"
+#include "FileNode.h"
+
+#include "TestSupport.h"
+#include "ToolRunner.h"
+
+namespace vesk::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::string randomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) {
+    byte = static_cast<char>(random() & 0xFFu);
+  }
+  return bytes;
+}
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  // Writes a folder tree below src/ and answers its files by path below the test folder.
+  std::map<std::string, std::string> makeSources() {
+    const std::map<std::string, std::string> files = {
+        {"src/a.txt", "alpha\n"},
+        {"src/empty.bin", ""},
+        {"src/sub/b.bin", randomBytes(100000, 1)},
+        {"src/sub/deeper/c.txt", "deep text\n"},
+        {"src/gone/x.bin", randomBytes(5000, 2)},
+        {"src/gone/y.bin", randomBytes(7000, 3)},
+    };
+    for (const auto& [path, bytes] : files) {
+      fs::create_directories(fs::path(dir.file(path)).parent_path());
+      writeFile(dir.file(path), bytes);
+    }
+    return files;
+  }
+
+  ToolResult ok(const std::vector<std::string>& arguments) {
+    ToolResult result = tool.run(arguments);
+    EXPECT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+    return result;
+  }
+
+  void addAndCommit() {
+    ok({"add", archive, dir.file("src")});
+    ok({"commit", archive});
+  }
+
+  // Every file of `files` not named in `gone` must be in `folder` with the same bytes.
+  void expectExtracted(const std::map<std::string, std::string>& files, const std::string& folder,
+                       const std::vector<std::string>& gone = {}) {
+    for (const auto& [path, bytes] : files) {
+      const bool removed = std::any_of(gone.begin(), gone.end(), [&](const std::string& prefix) {
+        return path.rfind(prefix, 0) == 0;
+      });
+      const std::string copy = folder + "/" + path;
+      if (removed) {
+        EXPECT_FALSE(fs::exists(copy)) << copy;
+      } else {
+        EXPECT_EQ(readFile(copy), bytes) << copy;
+      }
+    }
+  }
+
+  TempDir dir;
+  ToolRunner tool{dir.path().string()};
+  std::string archive = dir.file("a.vesk");
+};
+
+TEST_F(EndToEndTest, AddCommitListFindRemoveCleanupAndExtractAFolderTree) {
+  const auto files = makeSources();
+  addAndCommit();
+  EXPECT_THAT(ok({"ls", "-R", archive}).out, HasSubstr("src/sub/deeper/c.txt\n"));
+  EXPECT_EQ(ok({"find", archive, "src/sub/*.BIN"}).out, "src/sub/b.bin\n");
+
+  ok({"rm", archive, "src/gone", "src/a.txt"});
+  EXPECT_THAT(ok({"ls", "-R", archive}).out, Not(HasSubstr("gone")));
+  const ToolResult cleaned = ok({"cleanup", archive});
+  EXPECT_THAT(cleaned.out, HasSubstr("removed src/gone/\n"));
+  EXPECT_THAT(cleaned.out, HasSubstr("removed src/a.txt\n"));
+  // The deleted directory was saved without its files: their blocks are named by nothing.
+  EXPECT_THAT(cleaned.out, HasSubstr("removed 2 blocks no entry named"));
+  ok({"verify", archive});
+  EXPECT_EQ(fs::file_size(archive), 8 + 0 + 8 + 100000 + 8 + 10u);
+
+  ok({"extract", archive, "/", "-C", dir.file("out")});
+  expectExtracted(files, dir.file("out"), {"src/gone", "src/a.txt"});
+  struct stat original {};
+  struct stat copy {};
+  ASSERT_EQ(::stat(dir.file("src/sub/b.bin").c_str(), &original), 0);
+  ASSERT_EQ(::stat(dir.file("out/src/sub/b.bin").c_str(), &copy), 0);
+  EXPECT_EQ(copy.st_mtim.tv_sec, original.st_mtim.tv_sec);
+  EXPECT_EQ(copy.st_mtim.tv_nsec, original.st_mtim.tv_nsec);
+}
+
+TEST_F(EndToEndTest, AddFromCopiesEntriesOfAnotherArchiveAndNoticesWhenTheyMoved) {
+  const auto files = makeSources();
+  const std::string other = dir.file("other.vesk");
+  ok({"add", other, dir.file("src")});
+  ok({"commit", other});
+  ok({"add-from", archive, other, "src/sub", "--to", "imported"});
+  ok({"commit", archive});
+  ok({"extract", archive, "imported/sub", "-C", dir.file("out")});
+  EXPECT_EQ(readFile(dir.file("out/sub/b.bin")), files.at("src/sub/b.bin"));
+  EXPECT_EQ(readFile(dir.file("out/sub/deeper/c.txt")), files.at("src/sub/deeper/c.txt"));
+
+  // Cleaning the other archive up moves its blocks: a slice added before must not be copied.
+  ok({"add-from", archive, other, "src/sub/b.bin"});
+  ok({"rm", other, "src/gone"});
+  ok({"cleanup", other});
+  const ToolResult moved = tool.run({"commit", archive});
+  EXPECT_EQ(moved.status, 1);
+  EXPECT_THAT(moved.err, HasSubstr("no longer lies"));
+}
+
+TEST_F(EndToEndTest, DamagedTreeOrTruncatedStreamEndsWithStatus2AndAClearLine) {
+  makeSources();
+  addAndCommit();
+  const std::string toc = readFile(archive + ".toc");
+
+  writeFile(archive + ".toc", toc.substr(0, toc.size() / 2));
+  ToolResult listed = tool.run({"ls", archive});
+  EXPECT_EQ(listed.status, 2);
+  EXPECT_THAT(listed.err, HasSubstr("a.vesk.toc: damaged table of contents"));
+  EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 1);
+  writeFile(archive + ".toc", toc + "junk");
+  EXPECT_EQ(tool.run({"info", archive}).status, 2);
+
+  writeFile(archive + ".toc", toc);
+  fs::resize_file(archive, fs::file_size(archive) / 2);
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"verify", archive},
+                                                  {"extract", archive, "/", "-C", dir.file("o")},
+                                                  {"commit", archive},
+                                                  {"cleanup", archive}}) {
+    const ToolResult result = tool.run(command);
+    EXPECT_EQ(result.status, 2) << command.front();
+    EXPECT_THAT(result.err, HasSubstr("a.vesk")) << command.front();
+  }
+  EXPECT_EQ(readFile(archive + ".toc"), toc);  // nothing rewrote the tree
+}
+
+TEST_F(EndToEndTest, ExtractNeverWritesOutsideTheTarget) {
+  makeSources();
+  addAndCommit();
+  {
+    // Names no file system entry should get, set through the library.
+    DirectoryNode root;
+    BinVeskStream in((archive + ".toc").c_str(), 0x01, false);
+    root.input(in);
+    DirectoryNode& src = *root.findDirectory("src");
+    src.findFile("a.txt")->name("..");
+    src.findFile("empty.bin")->name("a/../../x");
+    src.findDirectory("gone")->name("/tmp");
+    BinVeskStream out((archive + ".toc").c_str(), 0x02 | 0x10, false);
+    root.output(out);
+  }
+  fs::create_directories(dir.file("deep/target"));
+  const auto before = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+  const ToolResult result = tool.run({"extract", archive, "/", "-C", dir.file("deep/target")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("refused to extract 'src/..'"));
+  EXPECT_THAT(result.err, HasSubstr("refused to extract 'src/a/../../x'"));
+  EXPECT_THAT(result.err, HasSubstr("refused to extract 'src//tmp'"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("deep")), fs::directory_iterator()), 1);
+  EXPECT_FALSE(fs::exists(dir.file("deep/x")));
+  EXPECT_TRUE(fs::exists(dir.file("deep/target/src/sub/b.bin")));
+  EXPECT_FALSE(fs::exists(dir.file("deep/target/src/gone")));
+}
+
+TEST_F(EndToEndTest, EmptyFilesAndTheTailOfAnInterruptedCommitAreAccepted) {
+  writeFile(dir.file("empty"), "");
+  ok({"add", archive, dir.file("empty")});
+  ok({"commit", archive});
+  EXPECT_THAT(ok({"verify", archive}).out, HasSubstr("chain check (which refuses empty blocks) "
+                                                     "does not pass"));
+
+  // A whole block nobody names, then a prefix torn by the end of the stream.
+  writeFile(archive,
+            readFile(archive) + std::string("\3\0\0\0\0\0\0\0abc", 11) + std::string("\7\0\0", 3));
+  EXPECT_THAT(ok({"verify", archive}).out, HasSubstr("end in a torn block"));
+  EXPECT_THAT(ok({"info", archive}).out, HasSubstr("reclaimable:  14 bytes"));
+
+  writeFile(dir.file("next"), "next");
+  ok({"add", archive, dir.file("next")});
+  EXPECT_THAT(ok({"commit", archive}).out, HasSubstr("cut 14 B that an interrupted commit"));
+  EXPECT_EQ(fs::file_size(archive), 8 + 8 + 4u);
+  ok({"verify", archive});
+}
+
+TEST_F(EndToEndTest, APrefixWithoutItsDataIsPassedOverAndGivenBack) {
+  // Blocks "abc" and "xy" with the prefix of a copy that failed between them: it announces
+  // 1000 bytes that are not there.
+  writeFile(archive, std::string("\3\0\0\0\0\0\0\0abc", 11) + std::string("\xE8\3\0\0\0\0\0\0", 8) +
+                         std::string("\2\0\0\0\0\0\0\0xy", 10));
+  {
+    DirectoryNode root("archive", nullptr);
+    auto* first = new FileNode("first", &root, 3, TimeDate());
+    first->offsetPrefix(0);
+    root.add(first);
+    auto* second = new FileNode("second", &root, 2, TimeDate());
+    second->offsetPrefix(19);
+    root.add(second);
+    BinVeskStream out((archive + ".toc").c_str(), 0x02 | 0x10, false);
+    root.output(out);
+  }
+  EXPECT_THAT(ok({"verify", archive}).out, HasSubstr("8 bytes at 11 are a prefix without"));
+  ok({"cleanup", archive});
+  EXPECT_EQ(fs::file_size(archive), 21u);
+  ok({"verify", archive});
+  ok({"extract", archive, "/", "-C", dir.file("out")});
+  EXPECT_EQ(readFile(dir.file("out/first")), "abc");
+  EXPECT_EQ(readFile(dir.file("out/second")), "xy");
+}
+
+TEST_F(EndToEndTest, ACleanupCutShortIsRolledBackOrFinishedByTheNextCommand) {
+  const auto files = makeSources();
+  addAndCommit();
+  const std::string toc = readFile(archive + ".toc");
+
+  // Cut short before the switch: the new files go, the archive stays as it was.
+  writeFile(archive + ".compact", "partial");
+  writeFile(archive + ".toc.compact", "partial");
+  ok({"verify", archive});
+  EXPECT_FALSE(fs::exists(archive + ".compact"));
+  EXPECT_FALSE(fs::exists(archive + ".toc.compact"));
+
+  // Cut short between the two renames: the stream is new, the tree follows it.
+  writeFile(archive + ".toc.compact", toc);
+  writeFile(archive + ".toc", "stale");
+  ok({"verify", archive});
+  EXPECT_EQ(readFile(archive + ".toc"), toc);
+  ok({"extract", archive, "/", "-C", dir.file("out")});
+  expectExtracted(files, dir.file("out"));
+}
+
+TEST_F(EndToEndTest, WrongUseEndsWithStatus1AndNamesWhatIsWrong) {
+  ToolResult result = tool.run({"ls", archive});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("a.vesk: no such archive"));
+  result = tool.run({"add", archive, dir.file("missing")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("missing"));
+  makeSources();
+  addAndCommit();
+  result = tool.run({"rm", archive, "src/nothing"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("no entry 'src/nothing'"));
+  EXPECT_EQ(tool.run({"find", archive, "src/*.none"}).status, 1);
+  EXPECT_EQ(tool.run({"frobnicate"}).status, 1);
+  for (const char* command : {"add", "add-from", "commit", "ls", "find", "rm", "cleanup", "verify",
+                              "extract", "info", "demo"}) {
+    result = tool.run({command, "--help"});
+    EXPECT_EQ(result.status, 0) << command;
+    EXPECT_THAT(result.out, HasSubstr("Usage")) << command;
+  }
+}
+
+TEST_F(EndToEndTest, DemoRunsWithoutTerminalOrInput) {
+  const ToolResult result = tool.run({"demo", dir.file("demo")});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("The demo went through every step."));
+  EXPECT_TRUE(fs::exists(dir.file("demo/restored/card/DCIM/100CARD/card-040.jpg")));
+}
+
+}  // namespace
+}  // namespace vesk::test

@@ -1,0 +1,78 @@
+#include "ArchiveCheck.h"
+
+#include <algorithm>
+
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "ToolError.h"
+#include "TreePath.h"
+
+namespace vesk {
+
+ArchiveCheck::ArchiveCheck(DirectoryNode& root, BinStream& stream)
+    : chain_(stream, liveStarts(root)) {
+  checkFiles(root);
+  countLiveBlocks();
+}
+
+std::vector<std::int64_t> ArchiveCheck::liveStarts(DirectoryNode& root) {
+  std::vector<std::int64_t> starts;
+  TreePath::eachLive(root, [&](TreeNode& node) {
+    if (TreePath::isCommittedFile(node) && node.file()->offsetPrefix() >= 0) {
+      starts.push_back(node.file()->offsetPrefix());
+    }
+  });
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+  return starts;
+}
+
+void ArchiveCheck::checkFiles(DirectoryNode& root) {
+  TreePath::eachLive(root, [&](TreeNode& node) {
+    if (TreePath::isCommittedFile(node)) {
+      ++liveFiles_;
+      checkFile(TreePath::of(node), node.file()->offsetPrefix(), node.file()->fileSize());
+    }
+  });
+}
+
+void ArchiveCheck::checkFile(const std::string& path, std::int64_t position, std::uint64_t size) {
+  const std::string where = "'" + path + "' (block at " + std::to_string(position) + ")";
+  const ChainBlock* block = position >= 0 ? chain_.blockAt(position) : nullptr;
+  if (position < 0) {
+    problems_.push_back("'" + path + "' has no data block");
+  } else if (position >= chain_.streamSize()) {
+    problems_.push_back(where + " lies behind the end of the stream (" +
+                        std::to_string(chain_.streamSize()) + " bytes)");
+  } else if (block == nullptr) {
+    problems_.push_back(where + " is not on the block chain: it overlaps another block");
+  } else if (block->end() > chain_.streamSize()) {
+    problems_.push_back(where + " runs past the end of the stream (" +
+                        std::to_string(chain_.streamSize()) + " bytes)");
+  } else if (block->length != size) {
+    problems_.push_back(where + " holds " + std::to_string(block->length) +
+                        " bytes, the tree says " + std::to_string(size));
+  } else {
+    liveEnd_ = std::max(liveEnd_, block->end());
+  }
+}
+
+void ArchiveCheck::countLiveBlocks() {
+  for (const ChainBlock& block : chain_.blocks()) {
+    if (block.live) {
+      liveBytes_ += std::min(block.end(), chain_.streamSize()) - block.position;
+    }
+  }
+}
+
+void ArchiveCheck::requireSound(const std::string& archive) const {
+  if (!sound()) {
+    std::string message = archive + ": damaged archive: " + problems_.front();
+    if (problems_.size() > 1) {
+      message += " (and " + std::to_string(problems_.size() - 1) + " more; see 'verify')";
+    }
+    throw ToolError(ToolError::kDamaged, message);
+  }
+}
+
+}  // namespace vesk

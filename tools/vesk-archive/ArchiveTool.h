@@ -1,0 +1,62 @@
+// ArchiveTool: the command line of vesk-archive. It parses the arguments, runs one command on
+// an archive (A, the stream, beside A.toc, its saved tree) and answers the exit status: 0
+// when all went well, 1 for a wrong argument or a file that cannot be read or written, 2 for
+// a damaged archive, 130 when interrupted. Output goes to the two streams it is given, which
+// must outlive it; every failure is one line on the error stream naming the archive or file.
+#ifndef VESK_ARCHIVETOOL_H
+#define VESK_ARCHIVETOOL_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "CommitMeter.h"
+
+namespace vesk {
+
+class Archive;
+class DirectoryNode;
+class TreeNode;
+
+class ArchiveTool {
+ public:
+  // `terminal`: the output stream is a terminal `width` columns wide (progress bar).
+  ArchiveTool(std::ostream& out, std::ostream& err, bool terminal, unsigned width);
+
+  // Runs the command line `argv` (the program's name first).
+  int run(int argc, const char* const* argv);
+  // Runs the command given by `arguments` (without the program's name).
+  int run(const std::vector<std::string>& arguments);
+
+ private:
+  struct Arguments;
+
+  int dispatch(const std::string& command, const Arguments& arguments);
+  int add(const Arguments& arguments);
+  int addFrom(const Arguments& arguments);
+  int commit(const Arguments& arguments);
+  int list(const Arguments& arguments);
+  int find(const Arguments& arguments);
+  int remove(const Arguments& arguments);
+  int cleanup(const Arguments& arguments);
+  int verify(const Arguments& arguments);
+  int extract(const Arguments& arguments);
+  int info(const Arguments& arguments);
+  int demo(const Arguments& arguments);
+
+  int storeAll(Archive& archive, CommitMeter::SaveEvery every);
+  void listEntry(TreeNode& node, bool longForm, bool fullPath);
+  void listDirectory(DirectoryNode& directory, bool longForm, bool recursive);
+  std::vector<TreeNode*> resolveAll(Archive& archive, const std::vector<std::string>& paths);
+  static DirectoryNode& directoryFor(Archive& archive, const std::string& path);
+
+  std::ostream& out_;
+  std::ostream& err_;
+  bool terminal_;
+  unsigned width_;
+  std::string context_;  // the archive the command works on, for messages
+};
+
+}  // namespace vesk
+
+#endif  // VESK_ARCHIVETOOL_H

@@ -1,0 +1,96 @@
+#include "CommitProgress.h"
+
+#include <algorithm>
+
+#include "Format.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr unsigned kBarCells = 20;
+constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+
+}  // namespace
+
+CommitProgress::CommitProgress(std::ostream& out, bool terminal, unsigned width)
+    : out_(out), terminal_(terminal), width_(std::max(width, 40u)) {}
+
+void CommitProgress::begin(unsigned files, std::uint64_t bytes) {
+  files_ = files;
+  bytes_ = bytes;
+  started_ = std::chrono::steady_clock::now();
+  if (!terminal_) {
+    out_ << "committing " << files << " files, " << Format::bytes(bytes) << '\n';
+  }
+}
+
+void CommitProgress::file(const std::string& path, std::uint64_t size) {
+  current_ = path;
+  currentSize_ = size;
+  if (terminal_) {
+    draw(false);
+    return;
+  }
+  out_ << "  [" << filesDone_ + 1 << '/' << files_ << "] " << path << " (" << Format::bytes(size)
+       << ")\n";
+}
+
+void CommitProgress::fileDone(bool stored) {
+  ++filesDone_;
+  bytesDone_ += currentSize_;
+  if (!stored && !terminal_) {
+    out_ << "  not stored: " << current_ << '\n';
+  }
+  if (terminal_) {
+    draw(false);
+  }
+}
+
+void CommitProgress::clear() {
+  if (terminal_ && shown_) {
+    out_ << '\r' << std::string(width_ - 1, ' ') << '\r' << std::flush;
+    shown_ = false;
+  }
+}
+
+void CommitProgress::end() {
+  if (terminal_) {
+    draw(true);
+    out_ << '\n';
+    shown_ = false;
+  }
+  out_ << std::flush;
+}
+
+std::string CommitProgress::barLine(unsigned width) const {
+  const double share = bytes_ > 0 ? static_cast<double>(bytesDone_) / static_cast<double>(bytes_)
+                                  : (files_ > 0 ? static_cast<double>(filesDone_) / files_ : 1.0);
+  const auto cells = static_cast<unsigned>(share * kBarCells);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  const auto rate =
+      seconds > 0 ? static_cast<std::uint64_t>(static_cast<double>(bytesDone_) / seconds) : 0;
+  std::string line = "[" + std::string(cells, '#') + std::string(kBarCells - cells, '-') + "] " +
+                     std::to_string(static_cast<unsigned>(share * 100)) + "% " +
+                     std::to_string(filesDone_) + "/" + std::to_string(files_) + " files " +
+                     Format::bytes(bytesDone_) + "/" + Format::bytes(bytes_) + " " +
+                     Format::bytes(rate) + "/s " + current_;
+  if (line.size() >= width) {
+    line.resize(width - 1);
+  }
+  return line;
+}
+
+void CommitProgress::draw(bool force) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && shown_ && now - drawn_ < kRedrawEvery) {
+    return;
+  }
+  drawn_ = now;
+  const std::string line = barLine(width_);
+  out_ << '\r' << line << std::string(width_ - 1 - line.size(), ' ') << std::flush;
+  shown_ = true;
+}
+
+}  // namespace vesk

@@ -1,0 +1,51 @@
+// CommitProgress: what vesk-archive shows while it commits. On a terminal one line is
+// redrawn in place: a bar, files and bytes done of the total, the rate and the file being
+// stored. Elsewhere each file gets a plain line of its own. It writes to the stream it is
+// given, which must outlive it.
+#ifndef VESK_COMMITPROGRESS_H
+#define VESK_COMMITPROGRESS_H
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace vesk {
+
+class CommitProgress {
+ public:
+  // `width` is the terminal's width in columns (used when `terminal`).
+  CommitProgress(std::ostream& out, bool terminal, unsigned width);
+
+  void begin(unsigned files, std::uint64_t bytes);
+  // The file `path` of `size` bytes is being stored.
+  void file(const std::string& path, std::uint64_t size);
+  // The file started last is done: stored, or not.
+  void fileDone(bool stored);
+  // Takes the bar off the terminal, so that other text can be shown.
+  void clear();
+  void end();
+
+  // The text of the bar line, cut to `width` columns.
+  std::string barLine(unsigned width) const;
+
+ private:
+  void draw(bool force);
+
+  std::ostream& out_;
+  bool terminal_;
+  unsigned width_;
+  unsigned files_ = 0;
+  std::uint64_t bytes_ = 0;
+  unsigned filesDone_ = 0;
+  std::uint64_t bytesDone_ = 0;
+  std::uint64_t currentSize_ = 0;
+  std::string current_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point drawn_;
+};
+
+}  // namespace vesk
+
+#endif  // VESK_COMMITPROGRESS_H
