@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "ArchiveCheck.h"
+#include "Compactor.h"
 #include "MemoryStream.h"
 #include "ToolError.h"
 #include "TreePath.h"
@@ -48,7 +49,7 @@ Archive::Archive(std::string path)
 Archive::~Archive() = default;
 
 void Archive::load(bool create) {
-  finishInterruptedCleanup();
+  Compactor::recover(*this);
   root_ = std::make_unique<DirectoryNode>(TreePath::kRootName, nullptr);
   if (exists(tocPath_)) {
     readTree();
@@ -167,24 +168,6 @@ void Archive::syncFolder() const {
   ::close(descriptor);
   if (synced != 0) {
     throw ToolError::system("Cannot sync the folder", name, error);
-  }
-}
-
-// A cleanup builds A.compact, then A.toc.compact, then renames A.compact over A and
-// A.toc.compact over A.toc. Both new files present: the switch had not begun, so the old
-// pair stands and the new files go. Only the new tree present: the stream was switched, so
-// the tree follows it.
-void Archive::finishInterruptedCleanup() const {
-  const bool newStream = exists(compactPath());
-  if (exists(compactTocPath())) {
-    if (newStream) {
-      ::unlink(compactTocPath().c_str());
-      ::unlink(compactPath().c_str());
-    } else {
-      rename(compactTocPath(), tocPath_);
-    }
-  } else if (newStream) {
-    ::unlink(compactPath().c_str());
   }
 }
 

@@ -1,9 +1,9 @@
 // Archive: an archive on disk, the stream file A and its saved tree A.toc, with the tree in
 // memory. The tree is replaced only by renaming a synced temporary file over A.toc, after
 // the stream's own writes are synced, so a crash always leaves a saved tree that matches the
-// stream. A cleanup switches to a new stream and tree by two renames; one that was cut short
-// between them is finished by the next load. The Archive owns the tree; pointers into it
-// stay valid until the next load or the Archive's end. One thread at a time.
+// stream. A cleanup compacts the stream in place under a journal (A.journal); one that was
+// cut short is finished by the next load. The Archive owns the tree; pointers into it stay
+// valid until the next load or the Archive's end. One thread at a time.
 #ifndef VESK_ARCHIVE_H
 #define VESK_ARCHIVE_H
 
@@ -26,15 +26,16 @@ class Archive {
 
   const std::string& path() const noexcept { return path_; }
   const std::string& tocPath() const noexcept { return tocPath_; }
-  // Where cleanup builds the new stream and tree before switching to them.
-  std::string compactPath() const { return path_ + ".compact"; }
-  std::string compactTocPath() const { return tocPath_ + ".compact"; }
+  // The journal of a compaction in progress.
+  std::string journalPath() const { return path_ + ".journal"; }
 
   // Reads the tree from A.toc. With `create`, a missing archive starts out empty (nothing is
   // written before save()). Throws ToolError: kUser when the archive does not exist,
   // kDamaged when A.toc is missing beside a stream with data or does not parse.
   void load(bool create);
   DirectoryNode& root() noexcept { return *root_; }
+  // Puts `root` in place of the tree in memory.
+  void tree(std::unique_ptr<DirectoryNode> root) { root_ = std::move(root); }
 
   // Replaces A.toc with the tree (creating an empty stream first when there is none). Throws
   // ToolError kUser when it cannot; A.toc is then unchanged.
@@ -56,7 +57,6 @@ class Archive {
   void syncFolder() const;
 
  private:
-  void finishInterruptedCleanup() const;
   void readTree();
   bool holdsCommittedFiles();
 

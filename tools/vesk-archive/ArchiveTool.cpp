@@ -40,6 +40,7 @@ struct ArchiveTool::Arguments {
   std::vector<std::string> paths;
   bool recursive = false;
   bool longForm = false;
+  bool dryRun = false;
   unsigned saveEvery = CommitMeter::SaveEvery().files;
 };
 
@@ -216,11 +217,15 @@ int ArchiveTool::run(int argc, const char* const* argv) {
   CLI::App* cleanup =
       app.add_subcommand("cleanup", "Compacts the stream and lists the removed entries");
   cleanup->footer(
-      "Gives back every byte of the stream that no live file uses (deleted files, the contents "
-      "of deleted directories, leftovers of interrupted commits) and drops the deleted entries. "
-      "The compacted stream is built beside the old one and switched to at the end, so a crash "
-      "leaves the archive as it was or as it became.");
+      "Gives back the bytes of the stream that no live file uses (deleted files, the contents "
+      "of deleted directories, leftovers of interrupted commits; a lone 8-byte block of an "
+      "empty file stays) and drops the deleted entries. The stream is compacted in place: the "
+      "data behind each gap moves down. Every move is recorded in A.journal first, so if the "
+      "command is killed at any moment, the next command on the archive finishes the cleanup "
+      "before doing its own work.");
   addArchiveOption(*cleanup, a.archive);
+  cleanup->add_flag("--dry-run", a.dryRun,
+                    "Show what would go and what would move; change nothing");
 
   CLI::App* verify =
       app.add_subcommand("verify", "Checks the block chain and the tree against the stream");
@@ -492,18 +497,29 @@ int ArchiveTool::cleanup(const Arguments& arguments) {
   Archive archive(arguments.archive);
   archive.load(false);
   std::unique_ptr<ArchiveCheck> check;
-  {
+  if (!arguments.dryRun) {
     std::int64_t cut = 0;
     archive.openForWriting(cut);
+  }
+  {
     const std::unique_ptr<BinStream> stream = archive.openForReading();
     check = std::make_unique<ArchiveCheck>(archive.root(), *stream);
+    check->requireSound(archive.path());
   }
-  const Compactor::Result result = Compactor(archive, *check).run();
+  const Compactor::Result result = Compactor(archive, *check).run(arguments.dryRun);
+  const char* verb = arguments.dryRun ? "would remove " : "removed ";
   for (const std::string& path : result.removed) {
-    out_ << "removed " << path << '\n';
+    out_ << verb << path << '\n';
   }
   if (result.unnamedBlocks > 0) {
-    out_ << "removed " << result.unnamedBlocks << " blocks no entry named\n";
+    out_ << verb << result.unnamedBlocks << " blocks no entry named\n";
+  }
+  if (arguments.dryRun) {
+    out_ << "would give back " << result.bytesBefore - result.bytesAfter << " bytes and move "
+         << result.bytesMoved << " bytes; the stream would shrink from "
+         << Format::bytes(static_cast<std::uint64_t>(result.bytesBefore)) << " to "
+         << Format::bytes(static_cast<std::uint64_t>(result.bytesAfter)) << '\n';
+    return 0;
   }
   out_ << "stream " << Format::bytes(static_cast<std::uint64_t>(result.bytesBefore)) << " -> "
        << Format::bytes(static_cast<std::uint64_t>(result.bytesAfter)) << '\n';
@@ -558,6 +574,16 @@ int ArchiveTool::extract(const Arguments& arguments) {
   return extractor.refused() > 0 ? ToolError::kUser : 0;
 }
 
+namespace {
+
+// The bytes a cleanup of `archive` would give back.
+std::int64_t reclaimable(Archive& archive, const ArchiveCheck& check) {
+  const Compactor::Result result = Compactor(archive, check).run(true);
+  return result.bytesBefore - result.bytesAfter;
+}
+
+}  // namespace
+
 int ArchiveTool::info(const Arguments& arguments) {
   Archive archive(arguments.archive);
   archive.load(false);
@@ -573,7 +599,7 @@ int ArchiveTool::info(const Arguments& arguments) {
        << Format::bytes(pendingBytes) << " pending\n"
        << "deleted:      " << countDeleted(root) << " entries waiting for cleanup\n"
        << "stream:       " << check.chain().streamSize() << " bytes\n"
-       << "reclaimable:  " << check.reclaimable() << " bytes (what cleanup gives back)\n";
+       << "reclaimable:  " << reclaimable(archive, check) << " bytes (what cleanup gives back)\n";
   if (!check.sound()) {
     err_ << "vesk-archive: " << archive.path()
          << ": the tree does not match the stream; run verify\n";

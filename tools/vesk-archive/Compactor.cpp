@@ -1,104 +1,214 @@
 #include "Compactor.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
-#include <unordered_map>
+#include <tuple>
 #include <unordered_set>
 
 #include "Archive.h"
 #include "ArchiveCheck.h"
 #include "BinVeskStream.h"
+#include "CleanupJournal.h"
+#include "ConFileString.h"
 #include "FileNode.h"
+#include "JournaledStream.h"
+#include "MemoryStream.h"
 #include "ToolError.h"
 #include "TreePath.h"
+#include "VeskDataIO.h"
 #include "VeskException.h"
 
 namespace vesk {
 
 namespace {
 
-constexpr int kReadWriteTruncate = 0x01 | 0x02 | 0x10;
-// The most one copy call moves; the stream's copy counts in 32 bits.
-constexpr std::int64_t kCopyPiece = std::int64_t{1} << 30;
+// The directory that holds the adopted runs while the library cleans up; its name cannot
+// come from a path.
+constexpr const char* kAdoptedRuns = "\x01reclaimed";
+// The longest run one adopted file covers: its size is a 32-bit count.
+constexpr std::int64_t kLongestAdopted = std::int64_t{0xFFFFFFFF} + 8;
+
+Compactor::FileObjectWrapper& wrapper() {
+  static Compactor::FileObjectWrapper* const installed = new Compactor::FileObjectWrapper;
+  return *installed;
+}
+
+// The archive stream, unbuffered, so that each write is in the file before the journal's next
+// record.
+std::unique_ptr<BinVeskStream> openUnbuffered(const std::string& path) {
+  CIOParent* file =
+      VeskCreateIO(path.c_str(), VESK_ACCESS_READ | VESK_ACCESS_WRITE, 0, FILE_OPEN_EXISTING, 0);
+  if (file == nullptr) {
+    throw ToolError::system("Cannot open for writing", path, errno);
+  }
+  return std::make_unique<BinVeskStream>(wrapper() ? wrapper()(file) : file);
+}
+
+// The size and CRC-32 of the file at `path`, or -1 and 0 when there is none.
+std::pair<std::int64_t, std::uint32_t> sizeAndCrc(const std::string& path) {
+  std::unique_ptr<BinVeskStream> file;
+  try {
+    file = std::make_unique<BinVeskStream>(path.c_str(), VESK_ACCESS_READ, 0, FILE_OPEN_EXISTING,
+                                           true);
+  } catch (const VeskException&) {
+    return {-1, 0};
+  }
+  const std::int64_t size = file->size();
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (size > 0) {
+    file->read(bytes.data(), static_cast<unsigned>(size));
+  }
+  return {size, CleanupJournal::crc(bytes.data(), bytes.size())};
+}
 
 }  // namespace
+
+void Compactor::wrapFileObjects(FileObjectWrapper replacement) {
+  wrapper() = std::move(replacement);
+}
 
 Compactor::Compactor(Archive& archive, const ArchiveCheck& check)
     : archive_(archive), check_(check) {}
 
-// The steps:
-//  1. list the deleted entries and count the blocks no entry names;
-//  2. copy the live blocks, in stream order and back to back, into A.compact and sync it;
-//  3. move every live file's position to its block's new place and drop deleted entries;
-//  4. write A.toc.compact, then switch (Archive::rename) A.compact to A and the tree to A.toc.
-// With nothing to give back and nothing deleted, nothing is written.
-Compactor::Result Compactor::run() {
+// The steps (numbered as the invariants they keep):
+//  1. Work out the runs to give back from the chain: joined waste regions longer than 8 bytes.
+//  2. Adopt them as deleted files of a directory of their own, and write the journal's begin
+//     record with that tree, the stream's size and the saved tree it starts from; from here
+//     on, the next load finishes what this starts.
+//  3. The library's cleanup cuts the runs out through the journaled stream.
+//  4. Sync the stream, drop the adopted directory and the deleted entries, replace A.toc,
+//     delete the journal.
+Compactor::Result Compactor::run(bool dryRun) {
   result_.bytesBefore = check_.chain().streamSize();
-  result_.bytesAfter = check_.liveBytes();
   listRemoved(archive_.root());
   result_.unnamedBlocks = countUnnamedBlocks();
-  if (check_.reclaimable() == 0) {
+  planRuns();
+  if (dryRun) {
+    return result_;
+  }
+  if (runs_.empty()) {
     if (!result_.removed.empty()) {
       dropDeleted(archive_.root());
       archive_.save();
     }
     return result_;
   }
-  copyLiveBlocks();
-  movePositions();
-  dropDeleted(archive_.root());
-  archive_.saveAs(archive_.compactTocPath());
-  archive_.syncFolder();
-  archive_.rename(archive_.compactPath(), archive_.path());
-  archive_.rename(archive_.compactTocPath(), archive_.tocPath());
+  adoptRuns(archive_.root());
+  CleanupJournal::Begin begin;
+  begin.streamSize = result_.bytesBefore;
+  std::tie(begin.treeSize, begin.treeCrc) = sizeAndCrc(archive_.tocPath());
+  MemoryStream tree;
+  archive_.root().output(tree);
+  begin.tree = tree.bytes();
+  CleanupJournal journal = CleanupJournal::create(archive_.journalPath(), begin);
+  compact(archive_, journal);
   return result_;
 }
 
-void Compactor::copyLiveBlocks() {
-  const std::string& source = archive_.path();
+void Compactor::recover(Archive& archive) {
+  if (!std::filesystem::exists(archive.journalPath())) {
+    return;
+  }
+  CleanupJournal journal = CleanupJournal::resume(archive.journalPath());
+  const CleanupJournal::Begin& begin = journal.begin();
+  if (!journal.hasBegin() ||
+      sizeAndCrc(archive.tocPath()) != std::make_pair(begin.treeSize, begin.treeCrc)) {
+    journal.remove();  // nothing was moved yet, or the new tree is already in place
+    return;
+  }
+  auto root = std::make_unique<DirectoryNode>(TreePath::kRootName, nullptr);
+  MemoryStream tree(begin.tree);
   try {
-    BinVeskStream out(archive_.compactPath().c_str(), kReadWriteTruncate, false);
-    const std::vector<ChainBlock>& blocks = check_.chain().blocks();
-    for (auto block = blocks.begin(); block != blocks.end();) {
-      if (!block->live) {
-        ++block;
-        continue;
-      }
-      // A run of live blocks back to back moves in one piece.
-      const std::int64_t start = block->position;
-      std::int64_t end = block->end();
-      for (++block; block != blocks.end() && block->live && block->position == end; ++block) {
-        end = block->end();
-      }
-      for (std::int64_t at = start; at < end; at += kCopyPiece) {
-        const auto count = static_cast<unsigned>(std::min(kCopyPiece, end - at));
-        if (out.copyFile(source.c_str(), count, at, 0) != count) {
-          throw ToolError(ToolError::kDamaged, source + ": the stream ends inside a live block");
-        }
-      }
-    }
-    out.sync();
+    root->input(tree);
   } catch (const VeskException& error) {
-    throw ToolError(ToolError::kUser,
-                    "Cannot write '" + archive_.compactPath() + "': " + error.what());
+    throw ToolError(ToolError::kDamaged,
+                    archive.journalPath() + ": damaged journal: " + std::string(error.what()));
+  }
+  archive.tree(std::move(root));
+  compact(archive, journal);
+}
+
+void Compactor::compact(Archive& archive, CleanupJournal& journal) {
+  try {
+    const std::unique_ptr<BinVeskStream> stream = openUnbuffered(archive.path());
+    JournaledStream journaled(*stream, journal);
+    ConFileString names;
+    archive.root().cleanup(journaled, names);
+    stream->sync();
+  } catch (const VeskException& error) {
+    throw ToolError(ToolError::kUser, archive.path() + ": cleanup stopped (" + error.what() +
+                                          "); the next command on the archive finishes it");
+  }
+  DirectoryNode& root = archive.root();
+  root.remove_if([](const SmartPointer<TreeNode>& child) {
+    return child->directory() != nullptr && child->name() == FileString(kAdoptedRuns);
+  });
+  dropDeleted(root);
+  archive.save();
+  journal.remove();
+}
+
+// Waste regions that touch join into one run; a run of 8 bytes or less cannot be a block of
+// data and stays.
+void Compactor::planRuns() {
+  for (const WasteRegion& waste : check_.chain().waste()) {
+    if (!runs_.empty() && runs_.back().position + runs_.back().bytes == waste.position) {
+      runs_.back().bytes += waste.bytes;
+    } else {
+      runs_.push_back({waste.position, waste.bytes});
+    }
+  }
+  std::int64_t reclaimed = 0;
+  std::erase_if(runs_, [&](const Run& run) {
+    if (run.bytes <= 8) {
+      result_.keptBytes += run.bytes;
+      return true;
+    }
+    reclaimed += run.bytes;
+    return false;
+  });
+  result_.bytesAfter = result_.bytesBefore - reclaimed;
+  if (!runs_.empty()) {
+    result_.bytesMoved = result_.bytesBefore - runs_.front().position - reclaimed;
   }
 }
 
-// Live blocks keep their order; each moves down by the bytes given back in front of it.
-void Compactor::movePositions() {
-  std::unordered_map<std::int64_t, std::int64_t> moved;
-  std::int64_t next = 0;
-  for (const ChainBlock& block : check_.chain().blocks()) {
-    if (block.live) {
-      moved[block.position] = next;
-      next += block.end() - block.position;
+// Deleted files below `directory` (and every file below a deleted directory) lose their
+// block positions, so that the library's cleanup goes only by the adopted runs, which the
+// chain walk vouches for.
+void forgetDeletedBlocks(DirectoryNode& directory, bool deletedAbove) {
+  for (const SmartPointer<TreeNode>& child : directory) {
+    const bool deleted = deletedAbove || child->deleted();
+    if (DirectoryNode* below = child->directory()) {
+      forgetDeletedBlocks(*below, deleted);
+    } else if (deleted && TreePath::isCommittedFile(*child)) {
+      child->file()->offsetPrefix(-1);
     }
   }
-  TreePath::eachLive(archive_.root(), [&](TreeNode& node) {
-    if (TreePath::isCommittedFile(node)) {
-      node.file()->offsetPrefix(moved.at(node.file()->offsetPrefix()));
+}
+
+// Each run becomes deleted files whose blocks cover it exactly, none longer than a 32-bit
+// size allows and none shorter than 9 bytes.
+void Compactor::adoptRuns(DirectoryNode& root) const {
+  forgetDeletedBlocks(root, false);
+  auto* adopted = new DirectoryNode(kAdoptedRuns, &root);
+  root.push_back(SmartPointer<TreeNode>(adopted));
+  unsigned count = 0;
+  for (const Run& run : runs_) {
+    for (std::int64_t at = run.position, end = run.position + run.bytes; at < end;) {
+      std::int64_t bytes = std::min(end - at, kLongestAdopted);
+      if (end - at - bytes > 0 && end - at - bytes < 9) {
+        bytes -= 9;  // leaves enough for a last piece
+      }
+      auto* file = new FileNode(std::to_string(count++), adopted, static_cast<unsigned>(bytes - 8),
+                                TimeDate::fromNanoseconds(0));
+      file->offsetPrefix(at);
+      file->deleted(true);
+      adopted->push_back(SmartPointer<TreeNode>(file));
+      at += bytes;
     }
-  });
+  }
 }
 
 void Compactor::listRemoved(DirectoryNode& directory) {

@@ -1,22 +1,28 @@
-// Compactor: the cleanup of an archive. It gives back every byte of the stream that no live
-// file uses: blocks of deleted files, blocks that no entry names any more (the contents of a
-// deleted directory, whose entries the saved tree does not keep), prefixes left by copies
-// that failed, the tail of an interrupted commit. It copies the blocks that live files use,
-// in stream order, into a new stream beside the archive, points the files at their new
-// places, drops the deleted entries from the tree and switches the archive to the new stream
-// and tree (see Archive). Until the switch the archive is untouched, so a crash at any moment
-// leaves a matching stream and tree. The archive must have been checked sound.
+// Compactor: the cleanup of an archive, in place and safe against a crash at any instant.
+// It gives back every run of the stream that no live file uses and that is longer than a
+// block prefix (8 bytes): blocks of deleted files, blocks no entry names any more (the
+// contents of a deleted directory, whose entries the saved tree does not keep), prefixes
+// left by copies that failed. It does so with the library's own cleanup: each such run is
+// adopted as a deleted file of a directory of its own, then the library cuts them out,
+// moves the rest down and fixes the positions. The archive stream is seen through a
+// JournaledStream, so every move is recorded in A.journal; the next load of the archive
+// finishes a compaction that was cut short (see recover()). Deleted entries are dropped from
+// the tree at the end.
 #ifndef VESK_COMPACTOR_H
 #define VESK_COMPACTOR_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+class CIOParent;
 
 namespace vesk {
 
 class Archive;
 class ArchiveCheck;
+class CleanupJournal;
 class DirectoryNode;
 
 class Compactor {
@@ -25,18 +31,35 @@ class Compactor {
     std::vector<std::string> removed;  // the deleted entries, directories ending in '/'
     std::int64_t bytesBefore = 0;
     std::int64_t bytesAfter = 0;
-    unsigned unnamedBlocks = 0;  // blocks on the chain that no entry of the tree names
+    std::int64_t bytesMoved = 0;  // live bytes behind the first run given back
+    unsigned unnamedBlocks = 0;   // blocks on the chain that no entry of the tree names
+    std::int64_t keptBytes = 0;   // runs of 8 bytes or less no file uses, which stay
   };
+
+  // Puts a file object of a test's own around the archive stream's (to make it fail).
+  using FileObjectWrapper = std::function<CIOParent*(CIOParent* real)>;
+  static void wrapFileObjects(FileObjectWrapper wrapper);
 
   Compactor(Archive& archive, const ArchiveCheck& check);
 
-  // Compacts and saves; answers what went. Throws ToolError when a file cannot be written,
-  // kDamaged when the stream ends before a live block does.
-  Result run();
+  // Works out what goes and, unless `dryRun`, compacts and saves; answers what went (or would
+  // go). Throws ToolError when a file cannot be written; the journal then lets the next load
+  // finish the compaction.
+  Result run(bool dryRun);
+
+  // Finishes a compaction of `archive` that was cut short, or throws away a journal that
+  // belongs to none; nothing happens without a journal. Throws ToolError as run().
+  static void recover(Archive& archive);
 
  private:
-  void copyLiveBlocks();
-  void movePositions();
+  struct Run {
+    std::int64_t position;
+    std::int64_t bytes;
+  };
+
+  void planRuns();
+  void adoptRuns(DirectoryNode& root) const;
+  static void compact(Archive& archive, CleanupJournal& journal);
   void listRemoved(DirectoryNode& directory);
   static void dropDeleted(DirectoryNode& directory);
   unsigned countUnnamedBlocks();
@@ -44,6 +67,7 @@ class Compactor {
   Archive& archive_;
   const ArchiveCheck& check_;
   Result result_;
+  std::vector<Run> runs_;  // what goes, ascending
 };
 
 }  // namespace vesk

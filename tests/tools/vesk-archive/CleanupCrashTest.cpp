@@ -1,0 +1,169 @@
+// vesk-archive cleanup compacts in place under a journal. Killed at any moment, or failing
+// at any operation of its file, it must leave an archive that the next command repairs:
+// verify passes, every surviving file reads back unchanged, and finishing the cleanup gives
+// the same stream and tree as a cleanup that was never interrupted.
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "Archive.h"
+#include "ArchiveCheck.h"
+#include "BinStream.h"
+#include "Compactor.h"
+#include "FaultyFile.h"
+#include "TestSupport.h"
+#include "ToolError.h"
+#include "ToolRunner.h"
+
+namespace vesk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CleanupCrashTest : public ::testing::Test {
+ protected:
+  // An archive of `files` files of mixed sizes, many tiny ones and every twelfth large, with
+  // a random third deleted and one folder removed whole; kept as the template of every
+  // round. The result of an uninterrupted cleanup is kept as the reference.
+  void build(unsigned files, std::size_t large) {
+    std::mt19937 random(5);
+    for (unsigned i = 0; i < files; ++i) {
+      const std::size_t size = i % 12 == 0 ? large + random() % (4 * large) : random() % 300;
+      std::string bytes(size, '\0');
+      for (char& byte : bytes) {
+        byte = static_cast<char>(random());
+      }
+      const std::string folder = dir.file("src/d" + std::to_string(i % 6));
+      fs::create_directories(folder);
+      writeFile(folder + "/f" + std::to_string(i), bytes);
+      sources["d" + std::to_string(i % 6) + "/f" + std::to_string(i)] = bytes;
+    }
+    run({"add", "--to", "/", archive, dir.file("src/d0"), dir.file("src/d1"), dir.file("src/d2"),
+         dir.file("src/d3"), dir.file("src/d4"), dir.file("src/d5")});
+    run({"commit", archive});
+    std::vector<std::string> gone{"d5"};
+    for (const auto& [path, bytes] : sources) {
+      if (path.rfind("d5/", 0) != 0 && random() % 3 == 0) {
+        gone.push_back(path);
+      }
+    }
+    std::vector<std::string> arguments{"rm", archive};
+    arguments.insert(arguments.end(), gone.begin(), gone.end());
+    run(arguments);
+    for (const std::string& path : gone) {
+      std::erase_if(sources, [&](const auto& entry) {
+        return entry.first == path || entry.first.rfind(path + "/", 0) == 0;
+      });
+    }
+    save("template");
+    const auto start = std::chrono::steady_clock::now();
+    run({"cleanup", archive});
+    cleanupTime = std::chrono::steady_clock::now() - start;
+    save("reference");
+  }
+
+  void run(const std::vector<std::string>& arguments) {
+    const ToolResult result = tool.run(arguments);
+    ASSERT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+  }
+  void save(const std::string& name) {
+    fs::copy_file(archive, dir.file(name), fs::copy_options::overwrite_existing);
+    fs::copy_file(archive + ".toc", dir.file(name + ".toc"), fs::copy_options::overwrite_existing);
+  }
+  void restore(const std::string& name) {
+    fs::copy_file(dir.file(name), archive, fs::copy_options::overwrite_existing);
+    fs::copy_file(dir.file(name + ".toc"), archive + ".toc", fs::copy_options::overwrite_existing);
+  }
+
+  // The next command repairs the archive; then it must verify, read back, and end up as the
+  // reference once cleaned up.
+  void expectRepaired(const std::string& when) {
+    const ToolResult verified = tool.run({"verify", archive});
+    EXPECT_EQ(verified.status, 0) << when << ": " << verified.err;
+    EXPECT_FALSE(fs::exists(archive + ".journal")) << when;
+    const std::string out = dir.file("out");
+    fs::remove_all(out);
+    const ToolResult extracted = tool.run({"extract", archive, "/", "-C", out});
+    EXPECT_EQ(extracted.status, 0) << when << ": " << extracted.err;
+    std::set<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
+      if (entry.is_regular_file()) {
+        const std::string path = fs::relative(entry.path(), out).string();
+        found.insert(path);
+        EXPECT_EQ(readFile(entry.path()), sources[path]) << when << ": " << path;
+      }
+    }
+    EXPECT_EQ(found.size(), sources.size()) << when;
+    run({"cleanup", archive});
+    EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << when;
+    EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc"))) << when;
+  }
+
+  TempDir dir;
+  ToolRunner tool{dir.path().string()};
+  std::string archive = dir.file("a.vesk");
+  std::map<std::string, std::string> sources;
+  std::chrono::steady_clock::duration cleanupTime{};
+};
+
+TEST_F(CleanupCrashTest, AKilledCleanupIsFinishedByTheNextCommand) {
+  build(240, 256 * 1024);
+  std::mt19937 random(9);
+  const double window = 1.5 * std::chrono::duration<double, std::milli>(cleanupTime).count() + 5;
+  int interrupted = 0;
+  for (int round = 0; round < 40 && !HasFailure(); ++round) {
+    restore("template");
+    const pid_t cleanup = tool.start({"cleanup", archive});
+    const double delay = std::uniform_real_distribution<double>(0, window)(random);
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(delay));
+    ::kill(cleanup, SIGKILL);
+    ToolRunner::wait(cleanup);
+    interrupted += fs::exists(archive + ".journal") ? 1 : 0;
+    expectRepaired("round " + std::to_string(round));
+  }
+  RecordProperty("RoundsKilledDuringTheMoves", interrupted);
+}
+
+// Opens the archive (which finishes an interrupted cleanup), checks it, and cleans it up.
+void cleanUp(const std::string& path) {
+  Archive opened(path);
+  opened.load(false);
+  const std::unique_ptr<BinStream> stream = opened.openForReading();
+  const ArchiveCheck check(opened.root(), *stream);
+  EXPECT_TRUE(check.sound());
+  Compactor(opened, check).run(false);
+}
+
+TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
+  build(72, 70000);
+  long operations = 0;
+  long failAt = 0;
+  Compactor::wrapFileObjects(
+      [&](CIOParent* real) { return new FaultyFile(real, failAt, &operations); });
+  restore("template");
+  cleanUp(archive);
+  const long points = operations;
+  ASSERT_GT(points, 10);
+  for (failAt = 1; failAt <= points && !HasFailure(); ++failAt) {
+    restore("template");
+    operations = 0;
+    EXPECT_THROW(cleanUp(archive), ToolError) << "failing operation " << failAt;
+    const long failed = failAt;
+    failAt = 0;
+    cleanUp(archive);  // the load finishes the compaction, the cleanup finds nothing more
+    EXPECT_FALSE(fs::exists(archive + ".journal"));
+    EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << failed << " of " << points;
+    EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc")))
+        << failed << " of " << points;
+    failAt = failed;
+  }
+  Compactor::wrapFileObjects(nullptr);
+  RecordProperty("FailurePoints", static_cast<int>(points));
+}
+
+}  // namespace
+}  // namespace vesk::test

@@ -1,0 +1,95 @@
+#include "JournaledStream.h"
+
+#include <algorithm>
+
+#include "CleanupJournal.h"
+
+namespace vesk {
+
+JournaledStream::JournaledStream(BinStream& archive, CleanupJournal& journal)
+    : archive_(archive), journal_(journal) {}
+
+JournaledStream::~JournaledStream() = default;
+
+BinStream& JournaledStream::read(char* buffer, unsigned count) {
+  archive_.read(buffer, count);
+  return *this;
+}
+
+BinStream& JournaledStream::write(const char* buffer, unsigned count) {
+  archive_.write(buffer, count);
+  return *this;
+}
+
+BinStream& JournaledStream::seekg(std::int64_t offset, std::ios_base::seekdir direction) {
+  archive_.seekg(offset, direction);
+  return *this;
+}
+
+BinStream& JournaledStream::seekg(std::int64_t offset) {
+  archive_.seekg(offset);
+  return *this;
+}
+
+BinStream& JournaledStream::seekp(std::int64_t offset, std::ios_base::seekdir direction) {
+  archive_.seekp(offset, direction);
+  return *this;
+}
+
+BinStream& JournaledStream::seekp(std::int64_t offset) {
+  archive_.seekp(offset);
+  return *this;
+}
+
+std::int64_t JournaledStream::size() {
+  return journal_.begin().streamSize;
+}
+
+void JournaledStream::setEOF() {
+  journal_.cut(archive_.tellp());
+  archive_.setEOF();
+}
+
+// A move goes down, front to back. A piece no longer than the move's distance writes only
+// below its own source, so after a crash the piece in progress is simply made again. Where
+// the distance is short, a piece of useful size would overwrite part of its own source: its
+// bytes go into the journal first, and a crash is mended by writing them again.
+void JournaledStream::shiftBlock(std::int64_t from, std::int64_t to, std::int64_t length,
+                                 unsigned bufferSize) {
+  const unsigned move = moves_++;
+  const CleanupJournal::MoveState state = journal_.moveState(move);
+  if (state.dataOffset >= 0) {
+    writeAt(to + state.dataOffset, state.data.data(), state.data.size());
+  }
+  for (std::int64_t done = state.done; done < length;) {
+    done = movePiece(move, from, to, done, length, bufferSize);
+  }
+  archive_.seekp(to + std::max<std::int64_t>(length, 0));
+}
+
+// Moves the next piece of move `move` and records it; answers the bytes now done.
+std::int64_t JournaledStream::movePiece(unsigned move, std::int64_t from, std::int64_t to,
+                                        std::int64_t done, std::int64_t length,
+                                        unsigned bufferSize) {
+  const std::int64_t distance = from - to;
+  if (distance >= kDirectDistance) {
+    const std::int64_t piece = std::min({length - done, distance, kLargestPiece});
+    archive_.shiftBlock(from + done, to + done, piece, bufferSize);
+    journal_.progress(move, done + piece);
+    return done + piece;
+  }
+  const auto piece = static_cast<std::size_t>(std::min(length - done, kKeptPiece));
+  piece_.resize(piece);
+  archive_.seekg(from + done);
+  archive_.read(piece_.data(), static_cast<unsigned>(piece));
+  journal_.data(move, done, piece_.data(), piece);
+  writeAt(to + done, piece_.data(), piece);
+  return done + static_cast<std::int64_t>(piece);
+}
+
+void JournaledStream::writeAt(std::int64_t position, const char* bytes, std::size_t count) {
+  archive_.seekp(position);
+  archive_.write(bytes, static_cast<unsigned>(count));
+}
+
+}  // namespace vesk
