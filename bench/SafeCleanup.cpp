@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
     const double mib = static_cast<double>(moved) / 1048576.0;
     std::printf("moved %.0f MiB\nplain cleanup:     %6.0f ms  %6.0f MiB/s\n", mib, plain * 1000,
                 mib / plain);
-    std::printf("crash-safe cleanup: %5.0f ms  %6.0f MiB/s\nratio %.2f\n", safe * 1000,
-                mib / safe, plain / safe);
+    std::printf("crash-safe cleanup: %5.0f ms  %6.0f MiB/s\nratio %.2f\n", safe * 1000, mib / safe,
+                plain / safe);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 1;

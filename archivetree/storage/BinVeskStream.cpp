@@ -26,6 +26,8 @@ constexpr std::size_t kUserPiece = std::size_t{1} << 20;
 // A move down by fewer bytes than this goes through the user buffer: one kernel copy may
 // not overlap itself, so it would be cut into pieces of the move's distance.
 constexpr std::uint64_t kSmallestKernelPiece = 65536;
+// Files up to this size are copied through the file object's buffer.
+constexpr unsigned kBufferedCopy = 1u << 20;
 constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
 
 std::uint32_t accessOf(int mode) {
@@ -323,6 +325,9 @@ unsigned BinVeskStream::copyFile(const char* source, unsigned count,
   if (count == 0) {
     return 0;
   }
+  if (count <= kBufferedCopy) {
+    return copyThroughBuffer(file.descriptor(), source, count, sourceOffset);
+  }
   dropBuffer();
   const std::int64_t at = io->tell();
   const Transfer copied = transfer(file.descriptor(), sourceOffset, io->descriptor(), at, count,
@@ -337,6 +342,30 @@ unsigned BinVeskStream::copyFile(const char* source, unsigned count,
     failWith(kMessageCannotWrite);
   }
   return static_cast<unsigned>(copied.done);
+}
+
+// A small file goes through the file object's own buffer, behind the block prefix that is
+// already there: the buffer reaches the file in large aligned writes, where a copy in the
+// kernel would cost a write of the prefix and a copy call for every file.
+unsigned BinVeskStream::copyThroughBuffer(int file, const char* source, unsigned count,
+                                          std::int64_t sourceOffset) {
+  char* buffer = scratch(std::min<std::size_t>(count, kUserPiece));
+  unsigned copied = 0;
+  while (copied < count) {
+    const auto piece = static_cast<unsigned>(std::min<std::size_t>(count - copied, kUserPiece));
+    const ssize_t got = readAt(file, buffer, piece, sourceOffset + copied);
+    if (got < 0) {
+      throw VeskException::systemError("Cannot read", source, errno);
+    }
+    if (got > 0) {
+      write(buffer, static_cast<unsigned>(got));
+    }
+    copied += static_cast<unsigned>(got);
+    if (static_cast<unsigned>(got) < piece) {
+      break;
+    }
+  }
+  return copied;
 }
 
 void BinVeskStream::shiftBlock(std::int64_t from, std::int64_t to, std::int64_t length,

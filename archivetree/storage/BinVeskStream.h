@@ -72,6 +72,8 @@ class BinVeskStream : public BinStream {
  private:
   [[noreturn]] void failWith(int messageId);
   BinStream& seek(std::int64_t offset, std::ios_base::seekdir direction);
+  unsigned copyThroughBuffer(int file, const char* source, unsigned count,
+                             std::int64_t sourceOffset);
   // Empties the file object's buffer so that its descriptor can be used directly.
   void dropBuffer();
 

@@ -48,12 +48,16 @@ bool PosixFile::writeAt(const char* bytes, std::size_t count, std::int64_t offse
       continue;
     }
     if (written <= 0) {
+      knownSize_ = -1;  // a part may have been written
       failWith(written < 0 ? errno : EIO);
       return false;
     }
     bytes += written;
     count -= static_cast<std::size_t>(written);
     offset += written;
+    if (knownSize_ >= 0) {
+      knownSize_ = std::max(knownSize_, offset);
+    }
   }
   return true;
 }
@@ -87,13 +91,19 @@ bool PosixFile::flushWrites() {
   return true;
 }
 
+// The size is asked of the system once and then kept up to date by this object's own writes
+// and truncations; dropBuffer() forgets it, since the descriptor may be written directly
+// after it.
 bool PosixFile::fileSize(std::int64_t& bytes) {
-  struct stat status {};
-  if (::fstat(fd_, &status) != 0) {
-    failWith(errno);
-    return false;
+  if (knownSize_ < 0) {
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) {
+      failWith(errno);
+      return false;
+    }
+    knownSize_ = status.st_size;
   }
-  bytes = status.st_size;
+  bytes = knownSize_;
   if (dirty_) {
     bytes = std::max<std::int64_t>(bytes, bufferStart_ + static_cast<std::int64_t>(bufferLength_));
   }
@@ -115,8 +125,10 @@ int PosixFile::setEndOfFile() {
   }
   bufferLength_ = 0;
   if (::ftruncate(fd_, static_cast<off_t>(position_)) != 0) {
+    knownSize_ = -1;
     return failWith(errno);
   }
+  knownSize_ = position_;
   return 1;
 }
 
@@ -236,6 +248,7 @@ int PosixFile::flush() {
 
 int PosixFile::dropBuffer() {
   // flushWrites() empties the buffer whether it held writes or bytes read ahead.
+  knownSize_ = -1;
   return flushWrites() ? 1 : 0;
 }
 

@@ -1,7 +1,9 @@
 // PosixFile: the CIOParent of an open POSIX file descriptor, with one buffer that holds
 // either bytes waiting to be written or bytes read ahead. Reads and writes are retried on
-// EINTR and short transfers; close is not retried. The destructor writes what is buffered
-// and never throws; a caller that must know whether that worked calls flush() first.
+// EINTR and short transfers; close is not retried. The file's size is learned once and then
+// followed through this object's writes, so nobody else may change the file meanwhile. The
+// destructor writes what is buffered and never throws; a caller that must know whether that worked
+// calls flush() first.
 #ifndef VESK_POSIXFILE_H
 #define VESK_POSIXFILE_H
 
@@ -53,6 +55,7 @@ class PosixFile : public CIOParent {
   std::int64_t bufferStart_ = 0;
   std::size_t bufferLength_ = 0;
   bool dirty_ = false;
+  std::int64_t knownSize_ = -1;  // the file's size as last learned, or -1
   int error_ = 0;
   // Whether the descriptor was opened for writing; writes to a read-only file fail at once
   // instead of when the buffer is handed to the system.

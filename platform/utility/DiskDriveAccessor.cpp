@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "SystemVolumeSource.h"
 
@@ -20,16 +21,46 @@ std::shared_ptr<VolumeSource>& currentSource() {
   return *source;
 }
 
+// Folders with their symbolic links resolved, as found while one volume table stood:
+// adding the files of one folder resolves that folder once. A new table (media inserted or
+// removed) starts afresh.
+class ResolvedFolders {
+ public:
+  fs::path resolve(const fs::path& folder, const std::shared_ptr<const VolumeTable>& table) {
+    std::lock_guard lock(mutex_);
+    if (table != table_ || folders_.size() >= kMostFolders) {
+      folders_.clear();
+      table_ = table;
+    }
+    auto found = folders_.find(folder.native());
+    if (found == folders_.end()) {
+      std::error_code error;
+      fs::path resolved = fs::weakly_canonical(folder, error);
+      found = folders_.emplace(folder.native(), error ? folder : resolved).first;
+    }
+    return found->second;
+  }
+
+ private:
+  static constexpr std::size_t kMostFolders = 4096;
+  std::mutex mutex_;
+  std::shared_ptr<const VolumeTable> table_;
+  std::unordered_map<std::string, fs::path> folders_;
+};
+
+ResolvedFolders& resolvedFolders() {
+  static auto* const folders = new ResolvedFolders;
+  return *folders;
+}
+
 // The path made absolute and free of "." and "..", with the symbolic links of its folders
 // resolved; the last component is kept as given, so a link keeps its own name.
-std::string absolutePath(std::string_view name) {
+std::string absolutePath(std::string_view name, const std::shared_ptr<const VolumeTable>& table) {
   std::error_code error;
-  fs::path path = fs::absolute(fs::path(name), error).lexically_normal();
+  fs::path path = name.starts_with('/') ? fs::path(name) : fs::absolute(fs::path(name), error);
+  path = path.lexically_normal();
   if (path.has_filename() && path.has_parent_path()) {
-    const fs::path folder = fs::weakly_canonical(path.parent_path(), error);
-    if (!error) {
-      path = folder / path.filename();
-    }
+    path = resolvedFolders().resolve(path.parent_path(), table) / path.filename();
   }
   std::string text = path.string();
   while (text.size() > 1 && text.back() == '/') {
@@ -94,8 +125,8 @@ FileString DiskDriveAccessor::driveFileNameToVolumeFileName(const FileString& na
   if (splitVolumeFileName(name.view(), separator.view(), parts)) {
     return name;
   }
-  const std::string path = absolutePath(name.view());
   const std::shared_ptr<const VolumeTable> table = volumeSource()->volumes();
+  const std::string path = absolutePath(name.view(), table);
   const MountedVolume* volume = volumeHolding(*table, path);
   if (!volume || volume->name.empty()) {
     return FileString(path);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 
 namespace vesk {
@@ -107,8 +108,15 @@ SystemVolumeSource::~SystemVolumeSource() {
   }
 }
 
+// The table is looked at again at most every few milliseconds: a medium is inserted on a
+// human scale, and a commit asks for the table once per file.
 std::shared_ptr<const VolumeTable> SystemVolumeSource::volumes() {
   std::lock_guard lock(mutex_);
+  const auto now = std::chrono::steady_clock::now();
+  if (table_ && now - lastLook_ < kLookEvery) {
+    return table_;
+  }
+  lastLook_ = now;
   if (!table_ || changedSinceLastRead()) {
     labelStamp_ = nameFoldersStamp();
     table_ = std::make_shared<const VolumeTable>(readTable());

@@ -1,9 +1,10 @@
 // SystemVolumeSource: the mounted volumes of this system, from /proc/self/mountinfo, named
-// by the links in /dev/disk/by-label and /dev/disk/by-uuid. The table is read again only
-// when the mount table or those folders have changed since the last read.
+// by the links in /dev/disk/by-label and /dev/disk/by-uuid. The table is looked at every
+// 20 ms at most, and read again only when the mount table or those folders have changed.
 #ifndef VESK_SYSTEMVOLUMESOURCE_H
 #define VESK_SYSTEMVOLUMESOURCE_H
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,7 +34,10 @@ class SystemVolumeSource : public VolumeSource {
   bool changedSinceLastRead();
   VolumeTable readTable() const;
 
+  static constexpr std::chrono::milliseconds kLookEvery{20};
+
   std::mutex mutex_;
+  std::chrono::steady_clock::time_point lastLook_{};
   int mountInfo_ = -1;
   unsigned long long labelStamp_ = 0;
   std::shared_ptr<const VolumeTable> table_;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "BinVeskStream.h"
 #include "ByteOrder.h"
 #include "ConCommittedFiles.h"
 #include "DirectoryNode.h"
@@ -110,6 +111,57 @@ TEST_F(CommitTest, BlocksFollowEachOtherAndNodesAreReplaced) {
   EXPECT_EQ(record->file()->archiveCount(), 8u);
   EXPECT_EQ(record->file()->offsetPrefix(), 21);
   EXPECT_EQ(archive_.size(), 32);
+}
+
+TEST_F(CommitTest, LargeArchivesAndSizes) {
+  // An archive stream already longer than 4 GiB: a sparse file.
+  const std::string path = folder_.file("large.arc");
+  const std::int64_t start = (std::int64_t{1} << 32) + 100;
+  {
+    BinVeskStream grow(path.c_str(), 0x01 | 0x02 | 0x10, true);
+    grow.seekp(start - 1);
+    grow.write("\0", 1);
+  }
+  BinVeskStream archive(path.c_str(), 0x01 | 0x02, true);
+  DirectoryNode root;
+  DirectoryNode* sub = root.addDirectory("sub");
+  pending(*sub, source("a", "first"), 5);
+  pending(root, source("b", "second"), 6);
+  ASSERT_EQ(root.commit(archive, records_, meter_, 1), 2u);
+  FileNode const* first = records_.at(0).file();
+  FileNode const* second = records_.at(1).file();
+  EXPECT_EQ(first->offsetPrefix(), start);
+  EXPECT_EQ(records_.offset(records_.begin() + 1), start + 13 + 8);
+  std::string back(6, '\0');
+  archive.seekg(second->offset());
+  archive.read(back.data(), 6);
+  EXPECT_EQ(back, "second");
+
+  // The tree written after the commit reads back with its committed nodes.
+  MemoryStream saved;
+  root.output(saved);
+  DirectoryNode reloaded;
+  saved.seekg(0);
+  reloaded.input(saved);
+  EXPECT_EQ(reloaded.numberOfCommittedFiles(true), 2u);
+  EXPECT_EQ(reloaded.findDirectory("sub")->findFile("a")->offsetPrefix(), start);
+
+  // The largest size a file node holds: no overflow in the prefix, the offsets or the totals.
+  UncommittedFileNode* huge = pending(root, folder_.file("never-there"), 0xFFFFFFFFu);
+  pending(root, folder_.file("never-there-either"), 0xFFFFFFFFu);
+  EXPECT_EQ(root.totalUncommittedFileSize(false), 2 * std::uint64_t{0xFFFFFFFF});
+  const ScopedAnswerer answerer(
+      [](void*, const char*, const char*, unsigned) { return MediaPrompt::kAnswerCancel; });
+  const std::int64_t end = archive.size();
+  EXPECT_EQ(root.commit(archive, records_, meter_, 2), 0u);
+  EXPECT_TRUE(huge->deleted());
+  char prefix[8];
+  archive.seekg(end);
+  archive.read(prefix, 8);
+  EXPECT_EQ(loadLittle64(prefix), 0xFFFFFFFFu);
+  FileNode far("far", nullptr, 0xFFFFFFFFu, TimeDate());
+  far.offsetPrefix(end);
+  EXPECT_EQ(far.offset() + far.fileSize(), end + 8 + std::int64_t{0xFFFFFFFF});
 }
 
 TEST_F(CommitTest, AccessorsRefuseTheEnd) {
