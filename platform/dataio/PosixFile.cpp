@@ -227,7 +227,7 @@ int PosixFile::readBytes(char* bytes, unsigned count, std::uint32_t* done) {
       got += static_cast<std::size_t>(direct);
       break;
     }
-    const std::int64_t filled = readAt(buffer(), capacity_, position_);
+    const std::int64_t filled = readAt(buffer(), readAheadFor(left), position_);
     if (filled < 0) {
       return 0;
     }
@@ -239,7 +239,18 @@ int PosixFile::readBytes(char* bytes, unsigned count, std::uint32_t* done) {
     got += copyFromReadAhead(bytes + got, left);
   }
   *done = static_cast<std::uint32_t>(got);
+  readEnd_ = position_;
   return 1;
+}
+
+// Reading on from where the last read ended fills the whole buffer; a read elsewhere (a walk
+// from block prefix to block prefix) reads a page or so, not a buffer's worth it won't use.
+std::size_t PosixFile::readAheadFor(std::size_t wanted) const {
+  if (position_ == readEnd_) {
+    return capacity_;
+  }
+  const std::size_t page = 4096;
+  return std::min(capacity_, (wanted + page - 1) / page * page);
 }
 
 int PosixFile::flush() {

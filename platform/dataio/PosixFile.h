@@ -43,6 +43,7 @@ class PosixFile : public CIOParent {
   std::int64_t readAt(char* bytes, std::size_t count, std::int64_t offset);
   char* buffer();
   std::size_t copyFromReadAhead(char* bytes, std::size_t count);
+  std::size_t readAheadFor(std::size_t wanted) const;
   bool fileSize(std::int64_t& bytes);
 
   int fd_;
@@ -55,7 +56,8 @@ class PosixFile : public CIOParent {
   std::int64_t bufferStart_ = 0;
   std::size_t bufferLength_ = 0;
   bool dirty_ = false;
-  std::int64_t knownSize_ = -1;  // the file's size as last learned, or -1
+  std::int64_t knownSize_ = -1;
+  std::int64_t readEnd_ = 0;  // where the last read ended  // the file's size as last learned, or -1
   int error_ = 0;
   // Whether the descriptor was opened for writing; writes to a read-only file fail at once
   // instead of when the buffer is handed to the system.

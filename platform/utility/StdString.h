@@ -4,6 +4,7 @@
 #ifndef VESK_STDSTRING_H
 #define VESK_STDSTRING_H
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,11 @@ class StdString : public TraitsString {
   // A text formatted like printf, of any length.
   static StdString format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 };
+
+// Writes the text as it is.
+inline std::ostream& operator<<(std::ostream& out, const StdString& text) {
+  return out << text.view();
+}
 
 }  // namespace vesk
 
