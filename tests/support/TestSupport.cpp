@@ -4,7 +4,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
+#include "ByteOrder.h"
 #include "DiskDriveAccessor.h"
 
 namespace vesk::test {
@@ -41,6 +43,25 @@ ScopedVolumes::~ScopedVolumes() {
 
 void ScopedVolumes::set(VolumeTable table) {
   source_->table = std::move(table);
+}
+
+std::string randomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) {
+    byte = static_cast<char>(random());
+  }
+  return bytes;
+}
+
+std::string prefix(std::uint64_t length) {
+  char bytes[8];
+  storeLittle64(bytes, length);
+  return std::string(bytes, 8);
+}
+
+std::string block(const std::string& data) {
+  return prefix(data.size()) + data;
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -1,13 +1,16 @@
-// Helpers shared by the tests: a temporary folder and a check for the library's exception.
+// Helpers shared by the tests: a temporary folder, files, stored blocks, a replaced volume
+// table and prompt, and a check for the library's exception.
 #ifndef VESK_TESTS_TESTSUPPORT_H
 #define VESK_TESTS_TESTSUPPORT_H
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "MediaPrompt.h"
 #include "VeskException.h"
 #include "VolumeSource.h"
 
@@ -43,6 +46,26 @@ class ScopedVolumes {
   std::shared_ptr<Source> source_;
   std::shared_ptr<VolumeSource> previous_;
 };
+
+// Answers the missing-media prompt through a function of the test, for its lifetime.
+class ScopedAnswerer {
+ public:
+  explicit ScopedAnswerer(MediaPrompt::Answerer answerer)
+      : previous_(MediaPrompt::answerer(std::move(answerer))) {}
+  ScopedAnswerer(const ScopedAnswerer&) = delete;
+  ScopedAnswerer& operator=(const ScopedAnswerer&) = delete;
+  ~ScopedAnswerer() { MediaPrompt::answerer(previous_); }
+
+ private:
+  MediaPrompt::Answerer previous_;
+};
+
+// `count` random bytes drawn from `seed`.
+std::string randomBytes(std::size_t count, unsigned seed);
+// The 8-byte little-endian length prefix of a block of `length` bytes.
+std::string prefix(std::uint64_t length);
+// A stored block: its prefix, then `data`.
+std::string block(const std::string& data);
 
 // Writes `bytes` to a new file `path`.
 void writeFile(const std::string& path, const std::string& bytes);

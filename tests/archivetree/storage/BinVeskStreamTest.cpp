@@ -17,6 +17,7 @@
 namespace vesk {
 namespace {
 
+using test::randomBytes;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -24,13 +25,6 @@ using test::writeFile;
 constexpr int kRead = 0x01;
 constexpr int kReadWrite = 0x03;
 constexpr int kTruncate = 0x10;
-
-std::string randomBytes(std::size_t length, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(length, '\0');
-  std::generate(bytes.begin(), bytes.end(), [&random] { return static_cast<char>(random()); });
-  return bytes;
-}
 
 std::string readAll(BinStream& stream) {
   std::string bytes(static_cast<std::size_t>(stream.size()), '\0');
@@ -57,9 +51,7 @@ TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
 
   BinVeskStream readOnly(folder.file("new").c_str(), kRead, true);  // created, read access only
   EXPECT_TRUE(std::filesystem::exists(folder.file("new")));
-  EXPECT_TRUE(readOnly.isOpen());
   EXPECT_STREQ(readOnly.version(), "BinVeskStream 1.0, 14.09.1999");
-  EXPECT_EQ(readOnly.telldelayp(), nullptr);
   EXPECT_VESK_ERROR(readOnly.write("x", 1), "Cannot write to stream");
   EXPECT_TRUE(readOnly.fail());
   readOnly.clear();

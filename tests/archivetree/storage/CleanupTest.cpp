@@ -8,31 +8,26 @@
 #include <vector>
 
 #include "BinVeskStream.h"
-#include "ByteOrder.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
-#include "ConOffsetFix.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "MemoryStream.h"
-#include "ProgressMeter.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UtilityStrings.h"
 
 namespace vesk {
 namespace {
 
-class QuietMeter : public ProgressMeter {
- public:
-  void startFile(char const*) override {}
-  bool cancelled() override { return false; }
-};
+using test::block;
 
-std::string block(const std::string& data) {
-  char prefix[8];
-  storeLittle64(prefix, data.size());
-  return std::string(prefix, 8) + data;
+// The texts of `names`.
+std::vector<std::string> texts(const ConFileString& names) {
+  std::vector<std::string> result;
+  for (const FileString& name : names) {
+    result.push_back(name.str());
+  }
+  return result;
 }
 
 class CleanupTest : public ::testing::Test {
@@ -51,11 +46,7 @@ class CleanupTest : public ::testing::Test {
   std::vector<std::string> clean(DirectoryNode& root) {
     ConFileString removed;
     root.cleanup(archive_, removed);
-    std::vector<std::string> names;
-    for (const FileString& name : removed) {
-      names.push_back(name.str());
-    }
-    return names;
+    return texts(removed);
   }
   std::string dataOf(const FileNode& file) const {
     return archive_.bytes().substr(static_cast<std::size_t>(file.offset()), file.fileSize());
@@ -64,7 +55,7 @@ class CleanupTest : public ::testing::Test {
   test::TempDir folder_;
   int files_ = 0;
   MemoryStream archive_;
-  QuietMeter meter_;
+  test::Meter meter_;
 };
 
 TEST_F(CleanupTest, RemovesTheBlocksOfDeletedFiles) {
@@ -159,24 +150,6 @@ TEST_F(CleanupTest, CommitAfterCleanup) {
   EXPECT_EQ(archive_.bytes(), block("new"));
 }
 
-TEST_F(CleanupTest, FailingMovesLeaveTheNamesAndTheTreeUnfixed) {
-  class BrokenShift : public MemoryStream {
-   public:
-    void shiftBlock(std::int64_t, std::int64_t, std::int64_t, unsigned) override {
-      throw VeskException(utilityStrings(kMessageCannotWrite));
-    }
-  };
-  DirectoryNode root;
-  root.remove(store(root, "a", "aa"));
-  FileNode* b = store(root, "b", "bb");
-  BrokenShift broken;
-  broken.bytes() = archive_.bytes();
-  ConFileString removed;
-  EXPECT_VESK_ERROR(root.cleanup(broken, removed), "Cannot write to stream");
-  EXPECT_EQ(removed.size(), 1u);
-  EXPECT_EQ(b->offsetPrefix(), 10);
-}
-
 // Builds a tree of committed files of random sizes in nested folders, deletes a random
 // part, cleans up and checks every survivor's data, the length and the reported names.
 void cleanRandomTree(unsigned seed, bool reload) {
@@ -199,7 +172,7 @@ void cleanRandomTree(unsigned seed, bool reload) {
   }
   MemoryStream archive;
   ConCommittedFiles records;
-  QuietMeter meter;
+  test::Meter meter;
   ASSERT_EQ(root.commit(archive, records, meter, 1), 300u);
 
   std::map<const FileNode*, std::string> survivors;
@@ -240,35 +213,22 @@ void cleanRandomTree(unsigned seed, bool reload) {
   DirectoryNode reloaded;
   DirectoryNode* tree = &root;
   if (reload) {  // the survivors are found again by path
-    MemoryStream saved;
-    root.output(saved);
-    saved.seekg(0);
-    reloaded.input(saved);
+    test::roundTrip(root, reloaded);
     tree = &reloaded;
   }
   ConFileString removed;
   tree->cleanup(archive, removed);
   EXPECT_EQ(archive.size(), lengthBefore - removedBytes);
   EXPECT_EQ(tree->verifyCommitted(archive), !emptySurvivor);
-  std::vector<std::string> removedNames;
-  for (const FileString& name : removed) {
-    removedNames.push_back(name.str());
-  }
+  std::vector<std::string> removedNames = texts(removed);
   std::sort(removedNames.begin(), removedNames.end());
   std::sort(expectedRemoved.begin(), expectedRemoved.end());
   EXPECT_EQ(removedNames, expectedRemoved);
 
   std::map<std::string, const FileNode*> byPath;
-  std::vector<DirectoryNode*> walk{tree};
-  while (!walk.empty()) {
-    DirectoryNode* at = walk.back();
-    walk.pop_back();
-    for (SmartPointer<TreeNode>& child : *at) {
-      if (child->directory()) {
-        walk.push_back(child->directory());
-      } else if (!child->deleted()) {
-        byPath[child->pathName().str()] = child->file();
-      }
+  for (const FileNode* file : test::allFiles(*tree)) {
+    if (!file->deleted()) {
+      byPath[file->pathName().str()] = file;
     }
   }
   ASSERT_EQ(byPath.size(), survivors.size());
@@ -300,15 +260,9 @@ TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
   const std::int64_t keptAt = removedAt + 108;
   {
     BinVeskStream archive(path.c_str(), 0x01 | 0x02 | 0x10, true);
-    archive.seekp(0);
-    char prefix[8];
-    storeLittle64(prefix, fillerSize);
-    archive.write(prefix, 8);
-    archive.seekp(removedAt);
-    const std::string removed = block(std::string(100, 'r'));
-    archive.write(removed.data(), static_cast<unsigned>(removed.size()));
-    const std::string kept = block(std::string(100, 'k'));
-    archive.write(kept.data(), static_cast<unsigned>(kept.size()));
+    archive.write(test::prefix(fillerSize).data(), 8);
+    const std::string blocks = block(std::string(100, 'r')) + block(std::string(100, 'k'));
+    archive.seekp(removedAt).write(blocks.data(), static_cast<unsigned>(blocks.size()));
   }
   DirectoryNode root;
   FileNode* filler = test::adopt(root, new FileNode("filler", &root, fillerSize, TimeDate()));
@@ -330,28 +284,6 @@ TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
   archive.read(back.data(), 108);
   EXPECT_EQ(back, block(std::string(100, 'k')));
   EXPECT_TRUE(root.verifyCommitted(archive));
-}
-
-TEST(OffsetFixTest, ComparisonsAndVersions) {
-  OffsetFix a(10, 5);
-  OffsetFix b(20, 5);
-  EXPECT_TRUE(a < b);
-  EXPECT_FALSE(b < a);
-  EXPECT_EQ(a.newOffset(), 0);
-  EXPECT_FALSE(a == b);
-  EXPECT_EQ(b.oldOffset(10), 10);
-  EXPECT_TRUE(a == b);
-  EXPECT_EQ(b.newOffset(3), 3);
-  EXPECT_FALSE(a == b);
-  struct Derived : OffsetFix {
-    using OffsetFix::OffsetFix;
-  };
-  const Derived d(1, 1);
-  EXPECT_FALSE(d < b);
-  EXPECT_FALSE(a == Derived(10, 5));
-  EXPECT_STREQ(a.version(), "OffsetFix 1.0, 16.08.1999");
-  EXPECT_STREQ(ConOffsetFix::version(), "ConOffsetFix 1.0, 23.09.1999");
-  EXPECT_STREQ(ConFileString::version(), "ConFileString 1.0, 23.09.1999");
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 // Helpers for the tree tests: putting built nodes into directories, giving a node a chosen
-// time stamp, and composing stored records byte by byte.
+// time stamp, round trips, walks, a progress meter, and composing stored records byte by byte.
 #ifndef VESK_TESTS_TREETESTSUPPORT_H
 #define VESK_TESTS_TREETESTSUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ByteOrder.h"
 #include "DirectoryNode.h"
+#include "FileNode.h"
 #include "MemoryStream.h"
+#include "ProgressMeter.h"
 
 namespace vesk::test {
 
@@ -18,6 +23,47 @@ Node* adopt(DirectoryNode& parent, Node* child) {
   parent.push_back(SmartPointer<TreeNode>(child));
   return child;
 }
+
+// Adds a new file node `name` to `directory` in its sorted place.
+inline FileNode* addFile(DirectoryNode& directory, const std::string& name) {
+  return directory.add(new FileNode(name, &directory))->file();
+}
+
+// Writes `tree` and reads it into `back`, which must consume every byte.
+inline void roundTrip(const TreeNode& tree, DirectoryNode& back) {
+  MemoryStream stream;
+  tree.output(stream);
+  stream.seekg(0);
+  back.input(stream);
+  EXPECT_EQ(stream.tellg(), stream.size());
+}
+
+// Every file node below `directory`, deleted ones and those below deleted directories
+// included, depth-first.
+inline std::vector<FileNode*> allFiles(DirectoryNode& directory) {
+  std::vector<FileNode*> files;
+  for (SmartPointer<TreeNode>& child : directory) {
+    if (DirectoryNode* sub = child->directory()) {
+      const std::vector<FileNode*> below = allFiles(*sub);
+      files.insert(files.end(), below.begin(), below.end());
+    } else {
+      files.push_back(child->file());
+    }
+  }
+  return files;
+}
+
+// Records the files a commit starts and the questions it asks; cancels from the question
+// after `allowed` on.
+class Meter : public ProgressMeter {
+ public:
+  void startFile(char const* name) override { started.emplace_back(name); }
+  bool cancelled() override { return ++asked > allowed; }
+
+  std::vector<std::string> started;
+  int asked = 0;
+  int allowed = 1 << 30;
+};
 
 // Replaces the time stamp of a file node by writing its record, patching the stamp's bytes
 // and reading the record back.
