@@ -9,7 +9,6 @@
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "MemoryStream.h"
-#include "ProgressMeter.h"
 #include "TestSupport.h"
 #include "TreeNodeIterator.h"
 #include "TreeSearcher.h"
@@ -19,17 +18,11 @@
 namespace vesk {
 namespace {
 
-class QuietMeter : public ProgressMeter {
- public:
-  void startFile(char const*) override {}
-  bool cancelled() override { return false; }
-};
-
 // Commits every pending file of `root`, deletes them all and cleans up; answers the number
 // of files committed.
 unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
   ConCommittedFiles records;
-  QuietMeter meter;
+  test::Meter meter;
   const unsigned stored = root.commit(archive, records, meter, 1);
   for (auto record = records.begin(); record != records.end(); ++record) {
     record->file()->parent()->remove(const_cast<FileNode*>(record->file()));
@@ -40,14 +33,7 @@ unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
   return stored;
 }
 
-// Writes `root` and reads it into `back`.
-void roundTrip(DirectoryNode const& root, DirectoryNode& back) {
-  MemoryStream stream;
-  root.output(stream);
-  stream.seekg(0);
-  back.input(stream);
-  EXPECT_EQ(stream.tellg(), stream.size());
-}
+using test::roundTrip;
 
 TEST(TreeLimitsTest, FourThousandNestedDirectories) {
   test::TempDir folder;
@@ -77,6 +63,13 @@ TEST(TreeLimitsTest, FourThousandNestedDirectories) {
   MemoryStream archive;
   EXPECT_EQ(commitAndCleanUp(root, archive), 1u);
   EXPECT_EQ(archive.size(), 0);
+
+  deepest->addDirectory("one too many");
+  MemoryStream deeper;
+  root.output(deeper);
+  deeper.seekg(0);
+  DirectoryNode refused;
+  EXPECT_VESK_ERROR(refused.input(deeper), "Stored tree is nested too deeply");
   root.markDeleted();
   root.recursiveSort();
 }
