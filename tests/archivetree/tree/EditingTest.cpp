@@ -9,7 +9,6 @@
 #include "FileNode.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UncommittedArchiveNode.h"
 #include "UncommittedFileNode.h"
 
 namespace vesk {
@@ -62,26 +61,6 @@ TEST(DirectoryEditingTest, DeletedChildrenNeitherStopTheScanNorClash) {
   EXPECT_EQ(names(root), "~d/ d/ ~x ~y x");
 }
 
-TEST(DirectoryEditingTest, PendingFilesKeepTheirSourceInVolumeForm) {
-  test::TempDir folder;
-  Directory root;
-  const std::string path = folder.file("photo.jpg");
-  UncommittedFileNode* pending = root.addUncommittedFile(path, 10, TimeDate(), 4);
-  EXPECT_EQ(pending->name().str(), "photo.jpg");
-  EXPECT_EQ(pending->parent(), &root);
-  EXPECT_EQ(pending->thumbSize(), 4u);
-  EXPECT_EQ(root.diskDriveAccessor()
-                .volumeFileNameToDriveFileName(pending->uncommittedPathName(), "||")
-                .str(),
-            path);
-  UncommittedArchiveNode* slice =
-      root.addUncommittedArchiveFile("in\\photo.jpg", 3, 99, folder.file("other.arc"), TimeDate());
-  EXPECT_EQ(slice->name().str(), "photo(1).jpg");
-  EXPECT_EQ(slice->offset(), 99);
-  EXPECT_EQ(root.diskDriveAccessor().volumeFileNameToDriveFileName(slice->archive(), "||").str(),
-            folder.file("other.arc"));
-}
-
 TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChains) {
   Directory root;
   root.addTree("a/b\\c");
@@ -111,11 +90,6 @@ TEST(DirectoryEditingTest, RemoveMarksTheSubtreeOfAChildOnly) {
   EXPECT_VESK_ERROR(root.remove(grandchild), "Cannot remove node");
   EXPECT_VESK_ERROR(root.remove(nullptr), "Cannot remove node");
   EXPECT_FALSE(grandchild->deleted());
-  try {
-    root.remove(grandchild);
-  } catch (const std::exception& error) {
-    EXPECT_STREQ(error.what(), "Cannot remove node");
-  }
 
   root.remove(sub);
   EXPECT_TRUE(sub->deleted());
@@ -141,15 +115,12 @@ TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
   sub->add(new UncommittedFileNode("/x/2", sub, 0xFFFFFFFF, TimeDate()));
   EXPECT_EQ(root.numberOfItems(false), 3u);
   EXPECT_EQ(root.numberOfItems(true), 5u);
-  EXPECT_EQ(root.numberOfDirectories(true), 1u);
-  EXPECT_EQ(sub->numberOfDirectories(true), 0u);
   EXPECT_EQ(root.totalFileSize(true), 134u + 3 * std::uint64_t{0xFFFFFFFF});
   EXPECT_EQ(root.totalUncommittedFileSize(true), 10u + std::uint64_t{0xFFFFFFFF});
 
   sub->deleted(true);  // its children keep their marks but no longer count
   EXPECT_EQ(root.numberOfItems(true), 2u);
   EXPECT_EQ(root.totalFileSize(true), 134u);
-  EXPECT_EQ(DirectoryNode().numberOfItems(true), 0u);
 }
 
 TEST(DirectoryQueryTest, LookupAndRoot) {
