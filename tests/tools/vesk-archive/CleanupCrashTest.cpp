@@ -33,10 +33,7 @@ class CleanupCrashTest : public ::testing::Test {
     std::mt19937 random(5);
     for (unsigned i = 0; i < files; ++i) {
       const std::size_t size = i % 12 == 0 ? large + random() % (4 * large) : random() % 300;
-      std::string bytes(size, '\0');
-      for (char& byte : bytes) {
-        byte = static_cast<char>(random());
-      }
+      const std::string bytes = randomBytes(size, i);
       const std::string folder = dir.file("src/d" + std::to_string(i % 6));
       fs::create_directories(folder);
       writeFile(folder + "/f" + std::to_string(i), bytes);
@@ -70,14 +67,15 @@ class CleanupCrashTest : public ::testing::Test {
     const ToolResult result = tool.run(arguments);
     ASSERT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
   }
-  void save(const std::string& name) {
-    fs::copy_file(archive, dir.file(name), fs::copy_options::overwrite_existing);
-    fs::copy_file(archive + ".toc", dir.file(name + ".toc"), fs::copy_options::overwrite_existing);
+  // Copies the archive and its tree to `name`, or back from there.
+  void save(const std::string& name, bool back = false) {
+    for (const char* suffix : {"", ".toc"}) {
+      const std::string copy = dir.file(name + suffix);
+      fs::copy_file(back ? copy : archive + suffix, back ? archive + suffix : copy,
+                    fs::copy_options::overwrite_existing);
+    }
   }
-  void restore(const std::string& name) {
-    fs::copy_file(dir.file(name), archive, fs::copy_options::overwrite_existing);
-    fs::copy_file(dir.file(name + ".toc"), archive + ".toc", fs::copy_options::overwrite_existing);
-  }
+  void restore(const std::string& name) { save(name, true); }
 
   // The next command repairs the archive; then it must verify, read back, and end up as the
   // reference once cleaned up.
@@ -99,6 +97,9 @@ class CleanupCrashTest : public ::testing::Test {
     }
     EXPECT_EQ(found.size(), sources.size()) << when;
     run({"cleanup", archive});
+    expectReference(when);
+  }
+  void expectReference(const std::string& when) {
     EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << when;
     EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc"))) << when;
   }
@@ -156,9 +157,7 @@ TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
     failAt = 0;
     cleanUp(archive);  // the load finishes the compaction, the cleanup finds nothing more
     EXPECT_FALSE(fs::exists(archive + ".journal"));
-    EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << failed << " of " << points;
-    EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc")))
-        << failed << " of " << points;
+    expectReference(std::to_string(failed) + " of " + std::to_string(points));
     failAt = failed;
   }
   Compactor::wrapFileObjects(nullptr);

@@ -28,11 +28,7 @@ class CrashTest : public ::testing::Test {
     for (unsigned i = 0; i < kFiles; ++i) {
       const std::string folder = dir.file("src/d" + std::to_string(i % 7));
       fs::create_directories(folder);
-      std::string bytes(std::uniform_int_distribution<std::size_t>(0, 64 * 1024)(random), '\0');
-      for (char& byte : bytes) {
-        byte = static_cast<char>(random() & 0xFFu);
-      }
-      writeFile(folder + "/f" + std::to_string(i), bytes);
+      writeFile(folder + "/f" + std::to_string(i), randomBytes(random() % (64 * 1024 + 1), i));
     }
     ASSERT_EQ(tool.run({"add", archive, dir.file("src")}).status, 0);
   }

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <map>
-#include <random>
 
 #include <gmock/gmock.h>
 #include "BinVeskStream.h"
@@ -19,15 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string randomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(count, '\0');
-  for (char& byte : bytes) {
-    byte = static_cast<char>(random() & 0xFFu);
-  }
-  return bytes;
-}
 
 class EndToEndTest : public ::testing::Test {
  protected:

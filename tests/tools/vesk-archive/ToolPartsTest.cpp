@@ -15,22 +15,6 @@ namespace {
 
 using Kind = WasteRegion::Kind;
 
-std::string block(const std::string& data) {
-  std::string bytes(8, '\0');
-  for (std::size_t i = 0, size = data.size(); i < 8; ++i, size >>= 8) {
-    bytes[i] = static_cast<char>(size & 0xFFu);
-  }
-  return bytes + data;
-}
-
-std::string prefix(std::uint64_t length) {
-  std::string bytes(8, '\0');
-  for (std::size_t i = 0; i < 8; ++i, length >>= 8) {
-    bytes[i] = static_cast<char>(length & 0xFFu);
-  }
-  return bytes;
-}
-
 TEST(BlockChainTest, WalksBlocksOfAnyLengthAndSortsOutWaste) {
   // live "ab", unused empty block, live empty block, unused "xyz", torn prefix.
   MemoryStream stream(block("ab") + block("") + block("") + block("xyz") + prefix(9).substr(0, 5));
