@@ -6,7 +6,6 @@
 #include <random>
 #include <string>
 
-#include "IOPosition.h"
 #include "TestSupport.h"
 #include "VeskDataIO.h"
 
@@ -128,14 +127,11 @@ void agreeWithModel(int bufferSize) {
   EXPECT_EQ(readFile(path), model);
 }
 
-TEST(PosixFileTest, UnbufferedAgreesWithModel) {
-  agreeWithModel(0);
-}
-TEST(PosixFileTest, SmallBufferAgreesWithModel) {
-  agreeWithModel(64);
-}
-TEST(PosixFileTest, LargeBufferAgreesWithModel) {
-  agreeWithModel(2097152);
+TEST(PosixFileTest, UnbufferedAndBufferedAgreeWithModel) {
+  for (int bufferSize : {0, 64, 2097152}) {
+    SCOPED_TRACE("buffer " + std::to_string(bufferSize));
+    agreeWithModel(bufferSize);
+  }
 }
 
 TEST(PosixFileTest, PositionsBeyondFourGibibytes) {
@@ -187,14 +183,6 @@ TEST(PosixFileTest, DropBufferLetsTheDescriptorBeUsedDirectly) {
   const auto readOnly = open(path, FILE_OPEN_EXISTING, 2097152, VESK_ACCESS_READ);
   EXPECT_EQ(readOnly->writeBytes("lost", 4, &done), 0);  // fails now, not when flushed
   EXPECT_EQ(readOnly->lastError(), EBADF);
-}
-
-TEST(IOPositionTest, AnswersItsPosition) {
-  const std::unique_ptr<IOPosition> later =
-      std::make_unique<IOPosition>(std::int64_t{1} << 40, false);
-  EXPECT_FALSE(later->isReady());
-  EXPECT_EQ(later->position(), std::int64_t{1} << 40);
-  EXPECT_TRUE(IOPosition(3).isReady());
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cctype>
 #include <clocale>
 
-#include "ConstStrings.h"
-
 namespace vesk {
 namespace {
 
@@ -43,15 +41,6 @@ TEST(ICharTraitsTest, FindIgnoresCase) {
   const char* abc = "abc";
   EXPECT_EQ(Traits::find(abc, 3, 'C'), abc + 2);
   EXPECT_EQ(Traits::find(abc, 3, 'd'), nullptr);
-}
-
-TEST(ConstStringsTest, Values) {
-  EXPECT_STREQ(STR_NULL, "");
-  EXPECT_STREQ(STR_BACKSLASH, "\\");
-  EXPECT_STREQ(STR_ANY_SLASH, "/\\");
-  EXPECT_STREQ(STR_SLASH_BAR_BACKSLASH, "/|\\");
-  EXPECT_STREQ(STR_QM_ASTERISK, "?*");
-  EXPECT_STREQ(STR_GTLT, "><");
 }
 
 }  // namespace

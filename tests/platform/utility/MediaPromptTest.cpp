@@ -32,19 +32,5 @@ TEST(MediaPromptTest, TerminalDialogue) {
   EXPECT_EQ(askWith("", MediaPrompt::kOk, shown), MediaPrompt::kAnswerOk);
 }
 
-TEST(MediaPromptTest, AnswererIsReplaceable) {
-  std::string lastText;
-  MediaPrompt::Answerer previous =
-      MediaPrompt::answerer([&](void*, const char* text, const char* caption, unsigned style) {
-        lastText = std::string(caption) + "|" + text + "|" + std::to_string(style);
-        return MediaPrompt::kAnswerRetry;
-      });
-  EXPECT_EQ(
-      MediaPrompt::messageBox(MediaPrompt::foregroundWindow(), "t", "c", MediaPrompt::kRetryCancel),
-      MediaPrompt::kAnswerRetry);
-  EXPECT_EQ(lastText, "c|t|5");
-  MediaPrompt::answerer(previous);
-}
-
 }  // namespace
 }  // namespace vesk
