@@ -64,6 +64,21 @@ std::string block(const std::string& data) {
   return prefix(data.size()) + data;
 }
 
+std::string veskErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const VeskException& error) {
+    return error.what();
+  }
+  return "";
+}
+
+void rethrow(const std::string& error) {
+  if (!error.empty()) {
+    throw VeskException(error.c_str());
+  }
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

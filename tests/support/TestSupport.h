@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,11 @@ std::string randomBytes(std::size_t count, unsigned seed);
 std::string prefix(std::uint64_t length);
 // A stored block: its prefix, then `data`.
 std::string block(const std::string& data);
+
+// The text of the VeskException that `call` throws, empty when it throws none.
+std::string veskErrorOf(const std::function<void()>& call);
+// Throws a VeskException of the text `error` unless it is empty.
+void rethrow(const std::string& error);
 
 // Writes `bytes` to a new file `path`.
 void writeFile(const std::string& path, const std::string& bytes);

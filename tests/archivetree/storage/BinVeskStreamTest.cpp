@@ -32,15 +32,7 @@ std::string readAll(BinStream& stream) {
   return bytes;
 }
 
-// The text of the VeskException that `call` throws, or "no error".
-std::string errorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const VeskException& error) {
-    return error.what();
-  }
-  return "no error";
-}
+using test::veskErrorOf;
 
 TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
   TempDir folder;
@@ -213,8 +205,8 @@ TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
   BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
   MemoryStream model;
   const auto bothFail = [&](const std::function<void(BinStream&)>& call) {
-    const std::string expected = errorOf([&] { call(model); });
-    EXPECT_EQ(errorOf([&] { call(archive); }), expected);
+    const std::string expected = veskErrorOf([&] { call(model); });
+    EXPECT_EQ(veskErrorOf([&] { call(archive); }), expected);
     EXPECT_EQ(archive.fail(), model.fail()) << expected;
     return expected;
   };

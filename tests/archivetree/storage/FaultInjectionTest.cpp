@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "BinVeskStream.h"
-#include "ByteOrder.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
 #include "DirectoryNode.h"
@@ -23,45 +22,33 @@
 namespace vesk {
 namespace {
 
-using test::FaultyFile;
-
-const std::set<std::string> kStreamErrors = {
-    "Cannot read from stream",  "Cannot write to stream",  "Cannot position stream",
-    "Cannot query stream size", "Stream operation failed", "Set end of file failed",
+const std::set<std::string> kAllowedErrors = {
+    "Cannot read from stream",         "Cannot write to stream",  "Cannot position stream",
+    "Cannot query stream size",        "Stream operation failed", "Set end of file failed",
+    "File size discrepancy on commit",
 };
 
 class FaultInjectionTest : public ::testing::Test {
  protected:
   // An unbuffered archive stream on `path` whose operation `failAt` fails.
-  std::unique_ptr<BinVeskStream> faulty(const std::string& path, long failAt,
-                                        FILE_CREATION_FLAG creation = FILE_OPEN_EXISTING) {
+  std::unique_ptr<BinVeskStream> faulty(const std::string& path, long failAt) {
     CIOParent* real =
-        VeskCreateIO(path.c_str(), VESK_ACCESS_READ | VESK_ACCESS_WRITE, 0, creation, 0);
-    return std::make_unique<BinVeskStream>(new FaultyFile(real, failAt, &operations_));
+        VeskCreateIO(path.c_str(), VESK_ACCESS_READ | VESK_ACCESS_WRITE, 0, FILE_OPEN_EXISTING, 0);
+    return std::make_unique<BinVeskStream>(new test::FaultyFile(real, failAt, &operations_));
   }
 
-  // Runs `scenario` once cleanly to count its operations, then once failing each of them;
-  // `check` sees each run's error text (empty when it passed).
-  void everyFailurePoint(const std::function<void(long failAt)>& scenario,
-                         const std::function<void(long failAt, const std::string& error)>& check) {
+  // Runs `scenario` once cleanly to count its operations, then once failing each of them.
+  // An error must be one of the allowed ones; with `mustFail`, every failure must end in one.
+  void everyFailurePoint(const std::function<void(long failAt)>& scenario, bool mustFail) {
     operations_ = 0;
     scenario(0);
     const long points = operations_;
     ASSERT_GT(points, 0);
-    for (long failAt = 1; failAt <= points; ++failAt) {
+    for (long failAt = 1; failAt <= points && !HasFailure(); ++failAt) {
+      SCOPED_TRACE("failing operation " + std::to_string(failAt) + " of " + std::to_string(points));
       operations_ = 0;
-      std::string error;
-      try {
-        scenario(failAt);
-      } catch (const VeskException& failure) {
-        error = failure.what();
-        EXPECT_EQ(kStreamErrors.count(error) + (error == "File size discrepancy on commit"), 1u)
-            << error;
-      }
-      check(failAt, error);
-      if (HasFailure()) {
-        FAIL() << "failing operation " << failAt << " of " << points;
-      }
+      const std::string error = test::veskErrorOf([&] { scenario(failAt); });
+      EXPECT_TRUE(error.empty() ? !mustFail : kAllowedErrors.count(error) == 1) << error;
     }
   }
 
@@ -80,14 +67,11 @@ class FaultInjectionTest : public ::testing::Test {
 
   // Whether the block of `file` in the archive file holds its source's data.
   bool blockIsIntact(const FileNode& file, const std::string& archive) {
+    const std::string data = contents_[file.name().str()];
     const std::string bytes = test::readFile(archive);
     const auto at = static_cast<std::size_t>(file.offsetPrefix());
-    if (at + 8 + file.fileSize() > bytes.size()) {
-      return false;
-    }
-    const std::string data = contents_[file.name().str()];
-    return loadLittle64(bytes.data() + at) == file.fileSize() &&
-           bytes.substr(at + 8, data.size()) == data;
+    return file.fileSize() == data.size() && at <= bytes.size() &&
+           bytes.substr(at, 8 + data.size()) == test::block(data);
   }
 
   test::TempDir folder_;
@@ -107,13 +91,12 @@ TEST_F(FaultInjectionTest, TreeOutputAndInput) {
   everyFailurePoint(
       [&](long failAt) {
         test::writeFile(path, "");
-        root.output(*faulty(path, failAt));
-      },
-      [&](long, const std::string& error) {
+        const std::string error = test::veskErrorOf([&] { root.output(*faulty(path, failAt)); });
         const std::string written = test::readFile(path);
-        EXPECT_FALSE(error.empty());
         EXPECT_EQ(written, clean.substr(0, written.size()));  // a partial record at most
-      });
+        test::rethrow(error);
+      },
+      true);
 
   test::writeFile(path, clean);
   everyFailurePoint(
@@ -121,7 +104,7 @@ TEST_F(FaultInjectionTest, TreeOutputAndInput) {
         DirectoryNode back;
         back.input(*faulty(path, failAt));
       },
-      [&](long, const std::string& error) { EXPECT_FALSE(error.empty()); });
+      true);
 }
 
 TEST_F(FaultInjectionTest, CommitKeepsWhatItStored) {
@@ -132,12 +115,8 @@ TEST_F(FaultInjectionTest, CommitKeepsWhatItStored) {
         pendingTree(root);
         test::writeFile(archivePath, "");
         ConCommittedFiles records;
-        std::string error;
-        try {
-          root.commit(*faulty(archivePath, failAt), records, meter_, 3);
-        } catch (const VeskException& failure) {
-          error = failure.what();
-        }
+        const std::string error = test::veskErrorOf(
+            [&] { root.commit(*faulty(archivePath, failAt), records, meter_, 3); });
         // Every record names a committed node of the tree whose block is intact.
         const std::vector<FileNode*> files = test::allFiles(root);
         unsigned committed = 0;
@@ -150,11 +129,9 @@ TEST_F(FaultInjectionTest, CommitKeepsWhatItStored) {
         EXPECT_EQ(records.std::vector<CommittedFiles>::size(), committed);
         EXPECT_EQ(files.size(), 4u);
         EXPECT_TRUE(failAt != 0 || committed == 4u);
-        if (!error.empty()) {
-          throw VeskException(error.c_str());
-        }
+        test::rethrow(error);
       },
-      [](long, const std::string&) {});
+      false);
 }
 
 TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
@@ -185,12 +162,8 @@ TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
           before.push_back(file->offsetPrefix());
         }
         ConFileString removed;
-        std::string error;
-        try {
-          root.cleanup(*faulty(archivePath, failAt), removed);
-        } catch (const VeskException& failure) {
-          error = failure.what();
-        }
+        const std::string error =
+            test::veskErrorOf([&] { root.cleanup(*faulty(archivePath, failAt), removed); });
         EXPECT_EQ(removed.size(), 2u);  // named before anything is moved
         for (std::size_t i = 0; i < files.size(); ++i) {
           if (files[i]->deleted()) {
@@ -201,11 +174,9 @@ TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
             EXPECT_EQ(files[i]->offsetPrefix(), before[i]);  // not yet fixed up
           }
         }
-        if (!error.empty()) {
-          throw VeskException(error.c_str());
-        }
+        test::rethrow(error);
       },
-      [](long, const std::string&) {});
+      false);
 }
 
 }  // namespace
