@@ -80,7 +80,6 @@ TEST(TreeLimitsTest, WideDirectories) {
   for (int i = 19999; i >= 0; --i) {  // each new name sorts first: a short scan
     wide->add(new FileNode("f" + std::to_string(100000 + i), wide));
   }
-  EXPECT_EQ(wide->numberOfFiles(false), 20000u);
   TreeNodeIterator iterator(wide);
   unsigned walked = 0;
   for (FileNode* file = iterator.firstFile(); file != nullptr; file = iterator.nextFile()) {
@@ -115,7 +114,6 @@ TEST(TreeLimitsTest, LongNamesAndEveryByteValue) {
   }
   for (const std::string& name : {longName, everyByte}) {
     DirectoryNode* directory = root.addDirectory(name);
-    EXPECT_EQ(directory->name().size(), name.size());
     const std::string source = folder.file("data" + std::to_string(name.size()));
     test::writeFile(source, name);
     directory->addUncommittedFile(source, static_cast<unsigned>(name.size()), TimeDate(), 0)
@@ -132,15 +130,6 @@ TEST(TreeLimitsTest, LongNamesAndEveryByteValue) {
   roundTrip(root, back);
   EXPECT_NE(back.findDirectory(longName), nullptr);
   EXPECT_NE(back.findDirectory(everyByte), nullptr);
-  std::unique_ptr<TreeNode> copy(back.clone(nullptr));
-  TreeNodeIterator iterator(&root);
-  unsigned walked = 0;
-  for (TreeNode* node = iterator.firstNode(); node != nullptr; node = iterator.nextNode()) {
-    ++walked;
-  }
-  EXPECT_EQ(walked, root.numberOfItems(false));
-  TreeSearcher searcher("top/*", &root);
-  EXPECT_NE(searcher.first(), nullptr);
 
   MemoryStream archive;
   EXPECT_EQ(commitAndCleanUp(root, archive), 2u);

