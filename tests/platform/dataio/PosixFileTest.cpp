@@ -47,8 +47,6 @@ TEST(VeskCreateIOTest, CreationFlags) {
 
   const auto readOnly = open(folder.file("b"), FILE_CREATE_ALWAYS, 0, VESK_ACCESS_READ);
   ASSERT_NE(readOnly, nullptr);
-  EXPECT_TRUE(readOnly->ready());
-  EXPECT_EQ(readOnly->delayedPosition(), nullptr);
   std::uint32_t done = 0;
   EXPECT_EQ(readOnly->writeBytes("x", 1, &done), 0);
   EXPECT_NE(readOnly->lastError(), 0);
@@ -131,33 +129,6 @@ TEST(PosixFileTest, UnbufferedAndBufferedAgreeWithModel) {
   for (int bufferSize : {0, 64, 2097152}) {
     SCOPED_TRACE("buffer " + std::to_string(bufferSize));
     agreeWithModel(bufferSize);
-  }
-}
-
-TEST(PosixFileTest, PositionsBeyondFourGibibytes) {
-  TempDir folder;
-  const std::string path = folder.file("sparse");
-  const std::int64_t far = (std::int64_t{5} << 30) + 3;
-  for (int bufferSize : {0, 2097152}) {
-    const auto file = open(path, FILE_CREATE_ALWAYS, bufferSize);
-    ASSERT_NE(file->seek(0, far), 0);
-    std::uint32_t done = 0;
-    ASSERT_NE(file->writeBytes("tail", 4, &done), 0);
-    EXPECT_EQ(file->tell(), far + 4);
-    EXPECT_EQ(sizeOf(*file), static_cast<std::uint64_t>(far + 4));
-    EXPECT_NE(file->atEnd(), 0);
-    ASSERT_NE(file->seek(2, -4), 0);
-    EXPECT_EQ(file->tell(), far);
-    char back[4];
-    ASSERT_NE(file->readBytes(back, 4, &done), 0);
-    EXPECT_EQ(std::string(back, 4), "tail");
-    ASSERT_NE(file->seek(1, -6), 0);
-    ASSERT_NE(file->readBytes(back, 4, &done), 0);
-    EXPECT_EQ(std::string(back, 4), std::string("\0\0ta", 4));
-    ASSERT_NE(file->seek(0, (std::int64_t{4} << 30) + 1), 0);
-    ASSERT_NE(file->setEndOfFile(), 0);
-    EXPECT_EQ(sizeOf(*file), (std::uint64_t{4} << 30) + 1);
-    EXPECT_NE(file->sync(), 0);
   }
 }
 
