@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include <gmock/gmock.h>
 #include "BinVeskStream.h"
@@ -171,49 +172,38 @@ TEST_F(EndToEndTest, ExtractNeverWritesOutsideTheTarget) {
   EXPECT_FALSE(fs::exists(dir.file("deep/target/src/gone")));
 }
 
-TEST_F(EndToEndTest, EmptyFilesAndTheTailOfAnInterruptedCommitAreAccepted) {
-  writeFile(dir.file("empty"), "");
-  ok({"add", archive, dir.file("empty")});
-  ok({"commit", archive});
-  EXPECT_THAT(ok({"verify", archive}).out, HasSubstr("chain check (which refuses empty blocks) "
-                                                     "does not pass"));
-
-  // A whole block nobody names, then a prefix torn by the end of the stream.
-  writeFile(archive,
-            readFile(archive) + std::string("\3\0\0\0\0\0\0\0abc", 11) + std::string("\7\0\0", 3));
-  EXPECT_THAT(ok({"verify", archive}).out, HasSubstr("end in a torn block"));
+TEST_F(EndToEndTest, WasteInTheStreamIsReportedAndCutOrPassedOver) {
+  // Blocks "abc" and "xy" with the prefix of a copy that failed between them, announcing 1000
+  // bytes that are not there; an empty block; then a whole block nobody names and a prefix
+  // torn by the end of the stream, left by an interrupted commit.
+  writeFile(archive, block("abc") + prefix(1000) + block("xy") + block("") + block("zzz") +
+                         prefix(7).substr(0, 3));
+  {
+    DirectoryNode root("archive", nullptr);
+    const std::tuple<const char*, unsigned, std::int64_t> entries[] = {
+        {"first", 3, 0}, {"second", 2, 19}, {"empty", 0, 29}};
+    for (const auto& [name, size, at] : entries) {
+      root.add(new FileNode(name, &root, size, TimeDate()))->file()->offsetPrefix(at);
+    }
+    BinVeskStream out((archive + ".toc").c_str(), 0x02 | 0x10, false);
+    root.output(out);
+  }
+  const std::string verified = ok({"verify", archive}).out;
+  EXPECT_THAT(verified, HasSubstr("8 bytes at 11 are a prefix without"));
+  EXPECT_THAT(verified, HasSubstr("3 bytes at 48 end in a torn block"));
   EXPECT_THAT(ok({"info", archive}).out, HasSubstr("reclaimable:  14 bytes"));
 
   writeFile(dir.file("next"), "next");
   ok({"add", archive, dir.file("next")});
   EXPECT_THAT(ok({"commit", archive}).out, HasSubstr("cut 14 B that an interrupted commit"));
-  EXPECT_EQ(fs::file_size(archive), 8 + 8 + 4u);
-  ok({"verify", archive});
-}
-
-TEST_F(EndToEndTest, APrefixWithoutItsDataIsPassedOver) {
-  // Blocks "abc" and "xy" with the prefix of a copy that failed between them: it announces
-  // 1000 bytes that are not there.
-  writeFile(archive, std::string("\3\0\0\0\0\0\0\0abc", 11) + std::string("\xE8\3\0\0\0\0\0\0", 8) +
-                         std::string("\2\0\0\0\0\0\0\0xy", 10));
-  {
-    DirectoryNode root("archive", nullptr);
-    auto* first = new FileNode("first", &root, 3, TimeDate());
-    first->offsetPrefix(0);
-    root.add(first);
-    auto* second = new FileNode("second", &root, 2, TimeDate());
-    second->offsetPrefix(19);
-    root.add(second);
-    BinVeskStream out((archive + ".toc").c_str(), 0x02 | 0x10, false);
-    root.output(out);
-  }
-  EXPECT_THAT(ok({"verify", archive}).out, HasSubstr("8 bytes at 11 are a prefix without"));
   ok({"cleanup", archive});  // a lone prefix is 8 bytes: too short to cut out, it stays
-  EXPECT_EQ(fs::file_size(archive), 29u);
+  EXPECT_EQ(fs::file_size(archive), 37 + 8 + 4u);
   ok({"verify", archive});
   ok({"extract", archive, "/", "-C", dir.file("out")});
   EXPECT_EQ(readFile(dir.file("out/first")), "abc");
   EXPECT_EQ(readFile(dir.file("out/second")), "xy");
+  EXPECT_EQ(readFile(dir.file("out/empty")), "");
+  EXPECT_EQ(readFile(dir.file("out/next")), "next");
 }
 
 TEST_F(EndToEndTest, AJournalThatBelongsToNoCleanupIsThrownAway) {
@@ -243,12 +233,6 @@ TEST_F(EndToEndTest, WrongUseEndsWithStatus1AndNamesWhatIsWrong) {
   EXPECT_THAT(result.err, HasSubstr("no entry 'src/nothing'"));
   EXPECT_EQ(tool.run({"find", archive, "src/*.none"}).status, 1);
   EXPECT_EQ(tool.run({"frobnicate"}).status, 1);
-  for (const char* command : {"add", "add-from", "commit", "ls", "find", "rm", "cleanup", "verify",
-                              "extract", "info", "demo"}) {
-    result = tool.run({command, "--help"});
-    EXPECT_EQ(result.status, 0) << command;
-    EXPECT_THAT(result.out, HasSubstr("Usage")) << command;
-  }
 }
 
 TEST_F(EndToEndTest, DemoRunsWithoutTerminalOrInput) {
