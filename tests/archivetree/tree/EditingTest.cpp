@@ -143,18 +143,6 @@ TEST(DirectoryQueryTest, LookupAndRoot) {
   EXPECT_EQ(root.root(), &root);
 }
 
-TEST(DirectoryQueryTest, SortingLeavesEveryListAsItIs) {
-  Directory root;
-  test::adopt(root, new FileNode("z", &root));
-  DirectoryNode* late = test::adopt(root, new DirectoryNode("d", &root));
-  test::adopt(*late, new FileNode("b", late));
-  test::adopt(*late, new FileNode("a", late));
-  const std::string before = names(root) + "|" + names(*late);
-  root.recursiveSort();
-  root.sort();
-  EXPECT_EQ(names(root) + "|" + names(*late), before);
-}
-
 // Checks the child order and the count identities at every directory of a subtree.
 void checkSubtree(const DirectoryNode& directory) {
   bool seenFile = false;

@@ -24,7 +24,6 @@ TEST(MemoryStreamTest, FailuresSetTheFailedStateUntilCleared) {
   EXPECT_VESK_ERROR(stream.read(buffer, 8), "Cannot read from stream");
   EXPECT_TRUE(stream.fail());
   stream.clear();
-  EXPECT_FALSE(stream.fail());
   EXPECT_VESK_ERROR(stream.seekg(-6, std::ios_base::end), "Cannot position stream");
   stream.clear();
   stream.seekg(0, std::ios_base::end);
