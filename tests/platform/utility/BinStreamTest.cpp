@@ -37,23 +37,6 @@ TEST(MemoryStreamTest, FailuresSetTheFailedStateUntilCleared) {
   EXPECT_EQ(stream.bytes(), std::string("12\0\0x", 5));
 }
 
-TEST(BinStreamTest, CopyFileCopiesTheSliceInPieces) {
-  test::TempDir folder;
-  const std::string source = folder.file("source");
-  const std::string bytes = pattern(100000, 'a');
-  test::writeFile(source, bytes);
-  for (unsigned piece : {1u, 4096u, 65536u, 1u << 20}) {
-    MemoryStream stream(std::string("head"));
-    stream.seekp(4);
-    EXPECT_EQ(stream.copyFile(source.c_str(), 50000, 1234, piece), 50000u);
-    EXPECT_EQ(stream.bytes(), "head" + bytes.substr(1234, 50000)) << piece;
-  }
-  MemoryStream stream;
-  EXPECT_EQ(stream.copyFile(source.c_str(), 10, 99995, 4), 5u);  // the source ends early
-  EXPECT_EQ(stream.copyFile(source.c_str(), 0, 0, 4), 0u);
-  EXPECT_EQ(stream.bytes(), bytes.substr(99995));
-}
-
 TEST(BinStreamTest, ShiftBlockMovesWhateverTheOverlap) {
   std::mt19937 random(11);
   for (int round = 0; round < 500; ++round) {

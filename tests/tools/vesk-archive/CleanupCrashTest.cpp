@@ -33,15 +33,13 @@ class CleanupCrashTest : public ::testing::Test {
     std::mt19937 random(5);
     for (unsigned i = 0; i < files; ++i) {
       const std::size_t size = i % 12 == 0 ? large + random() % (4 * large) : random() % 300;
-      const std::string bytes = randomBytes(size, i);
-      const std::string folder = dir.file("src/d" + std::to_string(i % 6));
-      fs::create_directories(folder);
-      writeFile(folder + "/f" + std::to_string(i), bytes);
-      sources["d" + std::to_string(i % 6) + "/f" + std::to_string(i)] = bytes;
+      const std::string path = "d" + std::to_string(i % 6) + "/f" + std::to_string(i);
+      fs::create_directories(dir.file("src/d" + std::to_string(i % 6)));
+      writeFile(dir.file("src/" + path), sources[path] = randomBytes(size, i));
     }
-    run({"add", "--to", "/", archive, dir.file("src/d0"), dir.file("src/d1"), dir.file("src/d2"),
-         dir.file("src/d3"), dir.file("src/d4"), dir.file("src/d5")});
-    run({"commit", archive});
+    tool.ok({"add", "--to", "/", archive, dir.file("src/d0"), dir.file("src/d1"),
+             dir.file("src/d2"), dir.file("src/d3"), dir.file("src/d4"), dir.file("src/d5")});
+    tool.ok({"commit", archive});
     std::vector<std::string> gone{"d5"};
     for (const auto& [path, bytes] : sources) {
       if (path.rfind("d5/", 0) != 0 && random() % 3 == 0) {
@@ -50,7 +48,7 @@ class CleanupCrashTest : public ::testing::Test {
     }
     std::vector<std::string> arguments{"rm", archive};
     arguments.insert(arguments.end(), gone.begin(), gone.end());
-    run(arguments);
+    tool.ok(arguments);
     for (const std::string& path : gone) {
       std::erase_if(sources, [&](const auto& entry) {
         return entry.first == path || entry.first.rfind(path + "/", 0) == 0;
@@ -58,15 +56,11 @@ class CleanupCrashTest : public ::testing::Test {
     }
     save("template");
     const auto start = std::chrono::steady_clock::now();
-    run({"cleanup", archive});
+    tool.ok({"cleanup", archive});
     cleanupTime = std::chrono::steady_clock::now() - start;
     save("reference");
   }
 
-  void run(const std::vector<std::string>& arguments) {
-    const ToolResult result = tool.run(arguments);
-    ASSERT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
-  }
   // Copies the archive and its tree to `name`, or back from there.
   void save(const std::string& name, bool back = false) {
     for (const char* suffix : {"", ".toc"}) {
@@ -80,13 +74,11 @@ class CleanupCrashTest : public ::testing::Test {
   // The next command repairs the archive; then it must verify, read back, and end up as the
   // reference once cleaned up.
   void expectRepaired(const std::string& when) {
-    const ToolResult verified = tool.run({"verify", archive});
-    EXPECT_EQ(verified.status, 0) << when << ": " << verified.err;
+    tool.ok({"verify", archive});
     EXPECT_FALSE(fs::exists(archive + ".journal")) << when;
     const std::string out = dir.file("out");
     fs::remove_all(out);
-    const ToolResult extracted = tool.run({"extract", archive, "/", "-C", out});
-    EXPECT_EQ(extracted.status, 0) << when << ": " << extracted.err;
+    tool.ok({"extract", archive, "/", "-C", out});
     std::set<std::string> found;
     for (const auto& entry : fs::recursive_directory_iterator(out)) {
       if (entry.is_regular_file()) {
@@ -96,7 +88,7 @@ class CleanupCrashTest : public ::testing::Test {
       }
     }
     EXPECT_EQ(found.size(), sources.size()) << when;
-    run({"cleanup", archive});
+    tool.ok({"cleanup", archive});
     expectReference(when);
   }
   void expectReference(const std::string& when) {

@@ -30,18 +30,15 @@ class CrashTest : public ::testing::Test {
       fs::create_directories(folder);
       writeFile(folder + "/f" + std::to_string(i), randomBytes(random() % (64 * 1024 + 1), i));
     }
-    ASSERT_EQ(tool.run({"add", archive, dir.file("src")}).status, 0);
+    tool.ok({"add", archive, dir.file("src")});
   }
 
   // Opens, verifies and extracts the archive; answers how many files are stored.
   unsigned checkArchive(unsigned round) {
-    const ToolResult listed = tool.run({"ls", "-R", "-l", archive});
-    EXPECT_EQ(listed.status, 0) << listed.err;
-    const ToolResult verified = tool.run({"verify", archive});
-    EXPECT_EQ(verified.status, 0) << verified.err;
+    const ToolResult listed = tool.ok({"ls", "-R", "-l", archive});
+    tool.ok({"verify", archive});
     const std::string out = dir.file("out" + std::to_string(round));
-    const ToolResult extracted = tool.run({"extract", archive, "/", "-C", out});
-    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    tool.ok({"extract", archive, "/", "-C", out});
     unsigned stored = 0;
     for (const auto& entry : fs::recursive_directory_iterator(out)) {
       if (entry.is_regular_file()) {
@@ -85,8 +82,7 @@ TEST_F(CrashTest, AKilledCommitLeavesAnArchiveThatVerifiesAndReadsBack) {
     stored = now;
   }
   RecordProperty("RoundsEndingPartlyCommitted", static_cast<int>(partial));
-  const ToolResult finished = tool.run({"commit", archive});
-  EXPECT_EQ(finished.status, 0) << finished.err;
+  tool.ok({"commit", archive});
   EXPECT_EQ(checkArchive(kRounds), kFiles);
 }
 

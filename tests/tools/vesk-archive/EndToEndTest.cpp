@@ -39,15 +39,9 @@ class EndToEndTest : public ::testing::Test {
     return files;
   }
 
-  ToolResult ok(const std::vector<std::string>& arguments) {
-    ToolResult result = tool.run(arguments);
-    EXPECT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
-    return result;
-  }
-
   void addAndCommit() {
-    ok({"add", archive, dir.file("src")});
-    ok({"commit", archive});
+    tool.ok({"add", archive, dir.file("src")});
+    tool.ok({"commit", archive});
   }
 
   // Every file of `files` not named in `gone` must be in `folder` with the same bytes.
@@ -74,20 +68,20 @@ class EndToEndTest : public ::testing::Test {
 TEST_F(EndToEndTest, AddCommitListFindRemoveCleanupAndExtractAFolderTree) {
   const auto files = makeSources();
   addAndCommit();
-  EXPECT_THAT(ok({"ls", "-R", archive}).out, HasSubstr("src/sub/deeper/c.txt\n"));
-  EXPECT_EQ(ok({"find", archive, "src/sub/*.BIN"}).out, "src/sub/b.bin\n");
+  EXPECT_THAT(tool.ok({"ls", "-R", archive}).out, HasSubstr("src/sub/deeper/c.txt\n"));
+  EXPECT_EQ(tool.ok({"find", archive, "src/sub/*.BIN"}).out, "src/sub/b.bin\n");
 
-  ok({"rm", archive, "src/gone", "src/a.txt"});
-  EXPECT_THAT(ok({"ls", "-R", archive}).out, Not(HasSubstr("gone")));
-  const ToolResult cleaned = ok({"cleanup", archive});
+  tool.ok({"rm", archive, "src/gone", "src/a.txt"});
+  EXPECT_THAT(tool.ok({"ls", "-R", archive}).out, Not(HasSubstr("gone")));
+  const ToolResult cleaned = tool.ok({"cleanup", archive});
   EXPECT_THAT(cleaned.out, HasSubstr("removed src/gone/\n"));
   EXPECT_THAT(cleaned.out, HasSubstr("removed src/a.txt\n"));
   // The deleted directory was saved without its files: their blocks are named by nothing.
   EXPECT_THAT(cleaned.out, HasSubstr("removed 2 blocks no entry named"));
-  ok({"verify", archive});
+  tool.ok({"verify", archive});
   EXPECT_EQ(fs::file_size(archive), 8 + 0 + 8 + 100000 + 8 + 10u);
 
-  ok({"extract", archive, "/", "-C", dir.file("out")});
+  tool.ok({"extract", archive, "/", "-C", dir.file("out")});
   expectExtracted(files, dir.file("out"), {"src/gone", "src/a.txt"});
   struct stat original {};
   struct stat copy {};
@@ -100,18 +94,18 @@ TEST_F(EndToEndTest, AddCommitListFindRemoveCleanupAndExtractAFolderTree) {
 TEST_F(EndToEndTest, AddFromCopiesEntriesOfAnotherArchiveAndNoticesWhenTheyMoved) {
   const auto files = makeSources();
   const std::string other = dir.file("other.vesk");
-  ok({"add", other, dir.file("src")});
-  ok({"commit", other});
-  ok({"add-from", archive, other, "src/sub", "--to", "imported"});
-  ok({"commit", archive});
-  ok({"extract", archive, "imported/sub", "-C", dir.file("out")});
+  tool.ok({"add", other, dir.file("src")});
+  tool.ok({"commit", other});
+  tool.ok({"add-from", archive, other, "src/sub", "--to", "imported"});
+  tool.ok({"commit", archive});
+  tool.ok({"extract", archive, "imported/sub", "-C", dir.file("out")});
   EXPECT_EQ(readFile(dir.file("out/sub/b.bin")), files.at("src/sub/b.bin"));
   EXPECT_EQ(readFile(dir.file("out/sub/deeper/c.txt")), files.at("src/sub/deeper/c.txt"));
 
   // Cleaning the other archive up moves its blocks: a slice added before must not be copied.
-  ok({"add-from", archive, other, "src/sub/b.bin"});
-  ok({"rm", other, "src/gone"});
-  ok({"cleanup", other});
+  tool.ok({"add-from", archive, other, "src/sub/b.bin"});
+  tool.ok({"rm", other, "src/gone"});
+  tool.ok({"cleanup", other});
   const ToolResult moved = tool.run({"commit", archive});
   EXPECT_EQ(moved.status, 1);
   EXPECT_THAT(moved.err, HasSubstr("no longer lies"));
@@ -188,18 +182,18 @@ TEST_F(EndToEndTest, WasteInTheStreamIsReportedAndCutOrPassedOver) {
     BinVeskStream out((archive + ".toc").c_str(), 0x02 | 0x10, false);
     root.output(out);
   }
-  const std::string verified = ok({"verify", archive}).out;
+  const std::string verified = tool.ok({"verify", archive}).out;
   EXPECT_THAT(verified, HasSubstr("8 bytes at 11 are a prefix without"));
   EXPECT_THAT(verified, HasSubstr("3 bytes at 48 end in a torn block"));
-  EXPECT_THAT(ok({"info", archive}).out, HasSubstr("reclaimable:  14 bytes"));
+  EXPECT_THAT(tool.ok({"info", archive}).out, HasSubstr("reclaimable:  14 bytes"));
 
   writeFile(dir.file("next"), "next");
-  ok({"add", archive, dir.file("next")});
-  EXPECT_THAT(ok({"commit", archive}).out, HasSubstr("cut 14 B that an interrupted commit"));
-  ok({"cleanup", archive});  // a lone prefix is 8 bytes: too short to cut out, it stays
+  tool.ok({"add", archive, dir.file("next")});
+  EXPECT_THAT(tool.ok({"commit", archive}).out, HasSubstr("cut 14 B that an interrupted commit"));
+  tool.ok({"cleanup", archive});  // a lone prefix is 8 bytes: too short to cut out, it stays
   EXPECT_EQ(fs::file_size(archive), 37 + 8 + 4u);
-  ok({"verify", archive});
-  ok({"extract", archive, "/", "-C", dir.file("out")});
+  tool.ok({"verify", archive});
+  tool.ok({"extract", archive, "/", "-C", dir.file("out")});
   EXPECT_EQ(readFile(dir.file("out/first")), "abc");
   EXPECT_EQ(readFile(dir.file("out/second")), "xy");
   EXPECT_EQ(readFile(dir.file("out/empty")), "");
@@ -212,10 +206,10 @@ TEST_F(EndToEndTest, AJournalThatBelongsToNoCleanupIsThrownAway) {
   const std::string stream = readFile(archive);
   // Torn before its begin record was whole: nothing had moved.
   writeFile(archive + ".journal", std::string("\x40\0\0\0\1\0\0\0partial", 15));
-  ok({"verify", archive});
+  tool.ok({"verify", archive});
   EXPECT_FALSE(fs::exists(archive + ".journal"));
   EXPECT_EQ(readFile(archive), stream);
-  ok({"extract", archive, "/", "-C", dir.file("out")});
+  tool.ok({"extract", archive, "/", "-C", dir.file("out")});
   expectExtracted(files, dir.file("out"));
 }
 
@@ -236,9 +230,8 @@ TEST_F(EndToEndTest, WrongUseEndsWithStatus1AndNamesWhatIsWrong) {
 }
 
 TEST_F(EndToEndTest, DemoRunsWithoutTerminalOrInput) {
-  const ToolResult result = tool.run({"demo", dir.file("demo")});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_THAT(result.out, HasSubstr("The demo went through every step."));
+  EXPECT_THAT(tool.ok({"demo", dir.file("demo")}).out,
+              HasSubstr("The demo went through every step."));
   EXPECT_TRUE(fs::exists(dir.file("demo/restored/card/DCIM/100CARD/card-040.jpg")));
 }
 

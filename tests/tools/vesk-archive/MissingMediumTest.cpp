@@ -99,6 +99,7 @@ class MissingMediumTest : public ::testing::Test {
   }
 
   TempDir dir;
+  ToolRunner runner{dir.path().string()};
   std::string archive = dir.file("a.vesk");
   std::ostringstream out;
   std::ostringstream err;
@@ -107,8 +108,7 @@ class MissingMediumTest : public ::testing::Test {
 TEST_F(MissingMediumTest, TheTerminalIsAskedRetryFindsTheFileAndCancelLeavesItPending) {
   writeFile(dir.file("a.jpg"), "picture");
   writeFile(dir.file("b.jpg"), "other");
-  ToolRunner runner(dir.path());
-  ASSERT_EQ(runner.run({"add", archive, dir.file("a.jpg"), dir.file("b.jpg")}).status, 0);
+  runner.ok({"add", archive, dir.file("a.jpg"), dir.file("b.jpg")});
   fs::rename(dir.file("a.jpg"), dir.file("away.jpg"));
   fs::remove(dir.file("b.jpg"));
 
@@ -125,9 +125,9 @@ TEST_F(MissingMediumTest, TheTerminalIsAskedRetryFindsTheFileAndCancelLeavesItPe
   EXPECT_THAT(program.shown(), HasSubstr("not stored, still pending: b.jpg"));
 
   EXPECT_THAT(runner.run({"ls", "-l", archive}).out, HasSubstr("pending"));
-  EXPECT_EQ(runner.run({"verify", archive}).status, 0);
+  runner.ok({"verify", archive});
   EXPECT_EQ(fs::file_size(archive), 8 + 7u);  // the skipped file left no prefix behind
-  ASSERT_EQ(runner.run({"extract", archive, "a.jpg", "-C", dir.file("o")}).status, 0);
+  runner.ok({"extract", archive, "a.jpg", "-C", dir.file("o")});
   EXPECT_EQ(readFile(dir.file("o/a.jpg")), "picture");
 }
 
@@ -136,8 +136,7 @@ TEST_F(MissingMediumTest, CtrlCAtThePromptStopsTheCommitAndKeepsWhatWasStored) {
   for (const char* name : {"a.txt", "b.jpg", "c.txt"}) {
     writeFile(dir.file(std::string("src/") + name), name);
   }
-  ToolRunner runner(dir.path());
-  ASSERT_EQ(runner.run({"add", archive, dir.file("src")}).status, 0);
+  runner.ok({"add", archive, dir.file("src")});
   fs::remove(dir.file("src/b.jpg"));
 
   TerminalProgram program({"commit", archive});
@@ -152,7 +151,7 @@ TEST_F(MissingMediumTest, CtrlCAtThePromptStopsTheCommitAndKeepsWhatWasStored) {
   EXPECT_THAT(listed, ContainsRegex("f +5  stored .* a.txt"));
   EXPECT_THAT(listed, ContainsRegex("p +5  pending .* b.jpg"));
   EXPECT_THAT(listed, ContainsRegex("p +5  pending .* c.txt"));
-  EXPECT_EQ(runner.run({"verify", archive}).status, 0);
+  runner.ok({"verify", archive});
 }
 
 TEST_F(MissingMediumTest, AMediumMountedElsewhereIsFoundThroughThePrompt) {

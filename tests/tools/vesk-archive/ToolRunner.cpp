@@ -48,6 +48,12 @@ ToolResult ToolRunner::run(const std::vector<std::string>& arguments) const {
   return ToolResult{status, readFile(out), readFile(err)};
 }
 
+ToolResult ToolRunner::ok(const std::vector<std::string>& arguments) const {
+  ToolResult result = run(arguments);
+  EXPECT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+  return result;
+}
+
 pid_t ToolRunner::start(const std::vector<std::string>& arguments) const {
   return spawn(arguments, "/dev/null", "/dev/null");
 }

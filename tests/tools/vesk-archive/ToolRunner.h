@@ -23,6 +23,8 @@ class ToolRunner {
 
   // Runs vesk-archive with `arguments` and waits for it.
   ToolResult run(const std::vector<std::string>& arguments) const;
+  // Runs vesk-archive as run() does and expects it to succeed.
+  ToolResult ok(const std::vector<std::string>& arguments) const;
   // Starts vesk-archive with `arguments`, its output thrown away.
   pid_t start(const std::vector<std::string>& arguments) const;
   // Waits for `process` and answers its status as run() does.
