@@ -2,6 +2,7 @@
 // reading, committing, cleaning up, walking, searching and destroying.
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 
 #include "ConCommittedFiles.h"
@@ -77,15 +78,9 @@ TEST(TreeLimitsTest, FourThousandNestedDirectories) {
 TEST(TreeLimitsTest, WideDirectories) {
   DirectoryNode root("top", nullptr);
   DirectoryNode* wide = root.addDirectory("wide");
-  for (int i = 19999; i >= 0; --i) {  // each new name sorts first: a short scan
+  for (int i = 99999; i >= 0; --i) {  // each new name sorts first: a short scan
     wide->add(new FileNode("f" + std::to_string(100000 + i), wide));
   }
-  TreeNodeIterator iterator(wide);
-  unsigned walked = 0;
-  for (FileNode* file = iterator.firstFile(); file != nullptr; file = iterator.nextFile()) {
-    ++walked;
-  }
-  EXPECT_EQ(walked, 20000u);
   TreeSearcher searcher("top/wide/f1199*", &root);
   unsigned found = 0;
   for (TreeNode* node = searcher.first(); node != nullptr; node = searcher.next()) {
@@ -93,25 +88,19 @@ TEST(TreeLimitsTest, WideDirectories) {
   }
   EXPECT_EQ(found, 100u);
 
-  DirectoryNode stored;
-  for (int i = 0; i < 100000; ++i) {
-    test::adopt(stored, new FileNode("n" + std::to_string(i), &stored));
-  }
   DirectoryNode back;
-  roundTrip(stored, back);
-  EXPECT_EQ(back.size(), 100000u);
+  roundTrip(root, back);
+  EXPECT_EQ(back.numberOfItems(true), 100001u);
   std::unique_ptr<TreeNode> copy(back.clone(nullptr));
-  EXPECT_EQ(copy->directory()->numberOfItems(false), 100000u);
+  EXPECT_EQ(copy->directory()->numberOfItems(true), 100001u);
 }
 
 TEST(TreeLimitsTest, LongNamesAndEveryByteValue) {
   test::TempDir folder;
   DirectoryNode root("top", nullptr);
   const std::string longName(65535, 'n');
-  std::string everyByte;
-  for (int byte = 1; byte < 256; ++byte) {
-    everyByte += static_cast<char>(byte);
-  }
+  std::string everyByte(255, '\0');
+  std::iota(everyByte.begin(), everyByte.end(), '\1');
   for (const std::string& name : {longName, everyByte}) {
     DirectoryNode* directory = root.addDirectory(name);
     const std::string source = folder.file("data" + std::to_string(name.size()));

@@ -28,17 +28,14 @@ class ZeroStream : public MemoryStream {
       return MemoryStream::read(buffer, count);
     }
     if (static_cast<std::int64_t>(count) > available_) {
-      failed = true;
       throw VeskException(utilityStrings(kMessageCannotRead));
     }
     std::memset(buffer, 0, count);
     available_ -= count;
     return *this;
   }
-  bool fail() const override { return failed || MemoryStream::fail(); }
 
   unsigned largestRead = 0;
-  bool failed = false;
 
  private:
   std::int64_t available_;
@@ -100,7 +97,6 @@ TEST(TimeDateTest, StoredFormRoundTrips) {
     TimeDate copy;
     copy.input(stream);
     EXPECT_EQ(copy, sample);
-    EXPECT_EQ(copy.storedSize(), 8u);
   }
   TimeDate untouched = TimeDate::fromNanoseconds(42);
   EXPECT_VESK_ERROR(untouched.input(stream), "Cannot read from stream");
@@ -114,9 +110,6 @@ TEST(TimeDateTest, ConvertsToTimespecAndClock) {
   EXPECT_EQ(time.tv_nsec, 500'000'000);
   EXPECT_EQ(TimeDate::fromTimespec(time), before);
   EXPECT_EQ(TimeDate(before.timePoint()), before);
-
-  const TimeDate now;
-  EXPECT_LE(now, TimeDate());
 }
 
 TEST(TimeDateTest, OfFileReadsTheModificationTime) {
@@ -126,12 +119,9 @@ TEST(TimeDateTest, OfFileReadsTheModificationTime) {
   const timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 123}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   EXPECT_EQ(TimeDate::ofFile(path.c_str()).nanoseconds(), 1'000'000'000'000'000'123);
-  try {
-    TimeDate::ofFile(folder.file("missing").c_str());
-    ADD_FAILURE();
-  } catch (const VeskException& error) {
-    EXPECT_NE(std::string(error.what()).find("missing"), std::string::npos);
-  }
+  EXPECT_NE(
+      test::veskErrorOf([&] { TimeDate::ofFile(folder.file("missing").c_str()); }).find("missing"),
+      std::string::npos);
 }
 
 }  // namespace

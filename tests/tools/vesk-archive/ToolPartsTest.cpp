@@ -46,14 +46,6 @@ TEST(BlockChainTest, APrefixThatRunsOverALiveBlockIsStrayAndTheWalkGoesOnThere) 
   EXPECT_EQ(chain.waste()[1].bytes, 10);
 }
 
-TEST(BlockChainTest, ALiveBlockIsTakenAsItsPrefixSaysEvenPastTheEnd) {
-  MemoryStream stream(block("abc") + prefix(100) + "x");
-  const BlockChain chain(stream, {0, 11, 50});
-  ASSERT_EQ(chain.blocks().size(), 2u);
-  EXPECT_GT(chain.blocks()[1].end(), chain.streamSize());
-  EXPECT_EQ(chain.blockAt(50), nullptr);
-}
-
 TEST(ExtractorTest, AcceptsOnlyNamesThatStayOneComponent) {
   for (const char* name : {"a.txt", ".hidden", "..x", "x..", "a b", "..."}) {
     EXPECT_TRUE(Extractor::safeName(name)) << name;
