@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <list>
-
 namespace vesk {
 namespace {
 
@@ -38,15 +36,6 @@ TEST(SmartPointerTest, SharesOneRecordAndTheLastHandleDeletes) {
     EXPECT_EQ(live, 1);
   }
   EXPECT_EQ(live, 0);
-}
-
-TEST(SmartPointerTest, NullHandlesHaveRecordsToo) {
-  SmartPointer<Base> empty;
-  EXPECT_FALSE(empty);
-  SmartPointer<Base> copy(empty);
-  EXPECT_EQ(empty.useCount(), 2);
-  std::list<SmartPointer<Base>> list(3, empty);
-  EXPECT_EQ(empty.useCount(), 5);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Path names, copying, cloning and equality of the node classes.
+// Copying, cloning and equality of the node classes.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,16 +15,6 @@ namespace {
 using test::adopt;
 
 const TimeDate kPast = TimeDate::fromNanoseconds(123456789);
-
-TEST(TreeNodeTest, PathNamesJoinAncestorsWithBackslashes) {
-  DirectoryNode root;
-  EXPECT_EQ(root.pathName().str(), "");
-  auto* a = adopt(root, new DirectoryNode("a", &root));
-  auto* b = adopt(*a, new FileNode("b", a));
-  EXPECT_EQ(b->pathName().str(), "\\a\\b");
-  root.name("C:");
-  EXPECT_EQ(b->pathName().str(), "C:\\a\\b");
-}
 
 TEST(TreeNodeTest, CopiesClonesAndEquality) {
   DirectoryNode root;
@@ -58,30 +48,11 @@ TEST(TreeNodeTest, CopiesClonesAndEquality) {
   EXPECT_FALSE(younger == source);
 }
 
-TEST(FileNodeTest, OffsetsAndCloneIntoADirectory) {
-  FileNode node;
-  EXPECT_EQ(node.offsetPrefix(), -1);
-  node.offsetPrefix((std::int64_t{1} << 32) - 4);
-  EXPECT_EQ(node.offset(), (std::int64_t{1} << 32) + 4);
-
-  DirectoryNode target;
-  FileNode source("f", nullptr, 5, kPast, 1);
-  source.offsetPrefix(16);
-  std::unique_ptr<TreeNode> copy(source.clone(&target));
-  EXPECT_EQ(copy->parent(), &target);
-  EXPECT_EQ(copy->file()->offsetPrefix(), 16);
-  EXPECT_EQ(copy->timeStamp(), source.timeStamp());
-  source.deleted(true);
-  EXPECT_EQ(source.clone(&target), nullptr);
-}
-
 TEST(UncommittedNodeTest, PendingNodesAndSlices) {
   DirectoryNode root;
   UncommittedFileNode disk("HOLIDAY>||/photos/a.jpg", &root, 10, kPast, 4);
   EXPECT_EQ(disk.name().str(), "a.jpg");
-  EXPECT_FALSE(disk.committed());
   EXPECT_EQ(disk.offset(), 0);
-  EXPECT_TRUE(FileNode(disk).committed());
 
   UncommittedArchiveNode slice("inner\\b.txt", &root, 3, std::int64_t{1} << 33, "O>||/o.arc",
                                kPast);

@@ -1,7 +1,7 @@
+// The file object of the platform: creation flags, and reads, writes, seeks and truncations
+// against a model, unbuffered and buffered.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
@@ -130,30 +130,6 @@ TEST(PosixFileTest, UnbufferedAndBufferedAgreeWithModel) {
     SCOPED_TRACE("buffer " + std::to_string(bufferSize));
     agreeWithModel(bufferSize);
   }
-}
-
-// After dropBuffer() the descriptor may be written behind the file object's back, whatever
-// its buffer held: bytes read ahead or bytes waiting to be written.
-TEST(PosixFileTest, DropBufferLetsTheDescriptorBeUsedDirectly) {
-  TempDir folder;
-  const std::string path = folder.file("coherent");
-  writeFile(path, "0123456789");
-  const auto file = open(path, FILE_OPEN_EXISTING, 2097152);
-  char bytes[4];
-  std::uint32_t done = 0;
-  ASSERT_NE(file->readBytes(bytes, 2, &done), 0);  // reads the whole file ahead
-  ASSERT_NE(file->dropBuffer(), 0);
-  ASSERT_EQ(::pwrite(file->descriptor(), "ab", 2, 3), 2);
-  ASSERT_NE(file->readBytes(bytes, 2, &done), 0);
-  EXPECT_EQ(std::string(bytes, 2), "2a");
-  ASSERT_NE(file->writeBytes("W", 1, &done), 0);  // waits in the buffer
-  ASSERT_NE(file->dropBuffer(), 0);
-  ASSERT_EQ(::pread(file->descriptor(), bytes, 3, 3), 3);
-  EXPECT_EQ(std::string(bytes, 3), "aW5");
-
-  const auto readOnly = open(path, FILE_OPEN_EXISTING, 2097152, VESK_ACCESS_READ);
-  EXPECT_EQ(readOnly->writeBytes("lost", 4, &done), 0);  // fails now, not when flushed
-  EXPECT_EQ(readOnly->lastError(), EBADF);
 }
 
 }  // namespace
