@@ -35,11 +35,9 @@ class CleanupTest : public ::testing::Test {
  protected:
   // Commits a file of `data` into `directory`; answers its committed node.
   FileNode* store(DirectoryNode& directory, const std::string& name, const std::string& data) {
-    const std::filesystem::path place = folder_.path() / std::to_string(files_++);
-    std::filesystem::create_directory(place);
-    const std::string path = (place / name).string();
-    test::writeFile(path, data);
-    directory.addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
+    test::writeFile(folder_.file(name), data);
+    directory.addUncommittedFile(folder_.file(name), static_cast<unsigned>(data.size()), TimeDate(),
+                                 0);
     ConCommittedFiles records;
     directory.commit(archive_, records, meter_, 1);
     return const_cast<FileNode*>(records.at(0).file());
@@ -49,7 +47,6 @@ class CleanupTest : public ::testing::Test {
   }
 
   test::TempDir folder_;
-  int files_ = 0;
   MemoryStream archive_;
   test::Meter meter_;
 };
@@ -193,7 +190,7 @@ void cleanRandomTree(unsigned seed, bool reload) {
     if (reload && ancestorDeleted) {
       continue;
     }
-    if (!ancestorDeleted && !file->deleted()) {
+    if (!file->deleted()) {  // removing a directory marks its whole subtree
       ++survivors;
       emptySurvivor = emptySurvivor || file->fileSize() == 0;
     } else if (file->fileSize() > 0) {

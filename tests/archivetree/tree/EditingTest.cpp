@@ -48,17 +48,16 @@ TEST(DirectoryEditingTest, ClashingNamesAdvanceAndOrderIsKept) {
   mixed.addDirectory("zz");
   mixed.addFile("0");
   EXPECT_EQ(names(mixed), "a/ b/ readme(1)/ zz/ 0 a readme");
-}
 
-TEST(DirectoryEditingTest, DeletedChildrenNeitherStopTheScanNorClash) {
-  Directory root;
-  root.addFile("x")->deleted(true);
-  root.addFile("y")->deleted(true);
-  EXPECT_EQ(root.addFile("x")->name().str(), "x");
-  EXPECT_EQ(names(root), "~x ~y x");
-  root.addDirectory("d")->markDeleted();
-  EXPECT_EQ(root.addDirectory("d")->name().str(), "d");
-  EXPECT_EQ(names(root), "~d/ d/ ~x ~y x");
+  // Deleted children neither stop the scan nor clash.
+  Directory scan;
+  scan.addFile("x")->deleted(true);
+  scan.addFile("y")->deleted(true);
+  EXPECT_EQ(scan.addFile("x")->name().str(), "x");
+  EXPECT_EQ(names(scan), "~x ~y x");
+  scan.addDirectory("d")->markDeleted();
+  EXPECT_EQ(scan.addDirectory("d")->name().str(), "d");
+  EXPECT_EQ(names(scan), "~d/ d/ ~x ~y x");
 }
 
 TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChains) {

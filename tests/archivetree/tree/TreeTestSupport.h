@@ -1,5 +1,5 @@
-// Helpers for the tree tests: putting built nodes into directories, giving a node a chosen
-// time stamp, round trips, walks, a progress meter, and composing stored records byte by byte.
+// Helpers for the tree tests: putting built nodes into directories, round trips, walks, a
+// progress meter, and composing stored records byte by byte.
 #ifndef VESK_TESTS_TREETESTSUPPORT_H
 #define VESK_TESTS_TREETESTSUPPORT_H
 
@@ -64,18 +64,6 @@ class Meter : public ProgressMeter {
   int asked = 0;
   int allowed = 1 << 30;
 };
-
-// Replaces the time stamp of a file node by writing its record, patching the stamp's bytes
-// and reading the record back.
-template <class Node>
-void setTimeStamp(Node& node, const TimeDate& time) {
-  MemoryStream stream;
-  node.output(stream);
-  storeLittle64(&stream.bytes()[4 + node.name().size() + 1],
-                static_cast<std::uint64_t>(time.nanoseconds()));
-  stream.seekg(0);
-  node.input(stream);
-}
 
 // Stored bytes composed field by field.
 class Record {

@@ -26,14 +26,11 @@ TEST(MemoryStreamTest, FailuresSetTheFailedStateUntilCleared) {
   stream.clear();
   EXPECT_VESK_ERROR(stream.seekg(-6, std::ios_base::end), "Cannot position stream");
   stream.clear();
-  stream.seekg(0, std::ios_base::end);
-  EXPECT_EQ(stream.tellp(), 5);
+  EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), 5);
   EXPECT_TRUE(stream.eof());
-  stream.seekp(2);
-  stream.setEOF();
+  stream.seekp(2).setEOF();
   EXPECT_EQ(stream.bytes(), "12");
-  stream.seekp(4);
-  stream.write("x", 1);
+  stream.seekp(4).write("x", 1);
   EXPECT_EQ(stream.bytes(), std::string("12\0\0x", 5));
 }
 

@@ -161,7 +161,6 @@ TEST_F(EndToEndTest, ExtractNeverWritesOutsideTheTarget) {
   EXPECT_THAT(result.err, HasSubstr("refused to extract 'src//tmp'"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("deep")), fs::directory_iterator()), 1);
-  EXPECT_FALSE(fs::exists(dir.file("deep/x")));
   EXPECT_TRUE(fs::exists(dir.file("deep/target/src/sub/b.bin")));
   EXPECT_FALSE(fs::exists(dir.file("deep/target/src/gone")));
 }
