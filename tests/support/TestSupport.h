@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -77,6 +78,8 @@ void rethrow(const std::string& error);
 void writeFile(const std::string& path, const std::string& bytes);
 // The bytes of the file `path`.
 std::string readFile(const std::string& path);
+// The regular files below `folder` with their bytes, by path relative to `folder`.
+std::map<std::string, std::string> filesBelow(const std::string& folder);
 
 }  // namespace vesk::test
 

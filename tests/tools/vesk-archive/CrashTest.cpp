@@ -39,13 +39,9 @@ class CrashTest : public ::testing::Test {
     tool.ok({"verify", archive});
     const std::string out = dir.file("out" + std::to_string(round));
     tool.ok({"extract", archive, "/", "-C", out});
-    unsigned stored = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(out)) {
-      if (entry.is_regular_file()) {
-        ++stored;
-        const fs::path source = dir.path() / fs::relative(entry.path(), out);
-        EXPECT_EQ(readFile(entry.path()), readFile(source)) << source;
-      }
+    const std::map<std::string, std::string> files = filesBelow(out);
+    for (const auto& [path, bytes] : files) {
+      EXPECT_EQ(bytes, readFile(dir.file(path))) << path;
     }
     // Every file listed as stored came back.
     unsigned listedStored = 0;
@@ -53,9 +49,9 @@ class CrashTest : public ::testing::Test {
     for (std::string line; std::getline(lines, line);) {
       listedStored += line.rfind("f ", 0) == 0 ? 1 : 0;
     }
-    EXPECT_EQ(listedStored, stored);
+    EXPECT_EQ(listedStored, files.size());
     fs::remove_all(out);
-    return stored;
+    return static_cast<unsigned>(files.size());
   }
 
   TempDir dir;
