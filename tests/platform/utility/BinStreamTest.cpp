@@ -10,14 +10,6 @@
 namespace vesk {
 namespace {
 
-std::string pattern(std::size_t length, char seed) {
-  std::string bytes(length, '\0');
-  for (std::size_t i = 0; i < length; ++i) {
-    bytes[i] = static_cast<char>(seed + static_cast<char>(i * 7 % 251));
-  }
-  return bytes;
-}
-
 TEST(MemoryStreamTest, FailuresSetTheFailedStateUntilCleared) {
   MemoryStream stream(std::string("12345"));
   char buffer[8];
@@ -37,7 +29,7 @@ TEST(MemoryStreamTest, FailuresSetTheFailedStateUntilCleared) {
 TEST(BinStreamTest, ShiftBlockMovesWhateverTheOverlap) {
   std::mt19937 random(11);
   for (int round = 0; round < 500; ++round) {
-    const std::string bytes = pattern(300, static_cast<char>(round));
+    const std::string bytes = test::randomBytes(300, static_cast<unsigned>(round));
     const auto length = static_cast<std::int64_t>(random() % 120);
     const auto from = static_cast<std::int64_t>(random() % 150);
     const auto to = static_cast<std::int64_t>(random() % 150);
