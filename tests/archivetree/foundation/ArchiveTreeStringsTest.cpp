@@ -41,7 +41,6 @@ TEST(ArchiveTreeStringsTest, EveryMessageHasItsExactText) {
   for (const auto& [id, text] : expected) {
     EXPECT_EQ(archiveTreeStrings(id).str(), text) << id;
   }
-  EXPECT_NE(archiveTreeStrings(41620).str().find("41620"), std::string::npos);
   try {
     throw VeskException(archiveTreeStrings(kMsgSetEndOfFileFailed));
   } catch (const std::exception& error) {  // standard handlers catch the library's errors

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,22 +51,25 @@ class FaultInjectionTest : public ::testing::Test {
     }
   }
 
-  // A tree of committed-to-be files in two levels, with their contents by name.
+  // The data of the file sourceN.
+  static std::string dataOf(int n) {
+    return std::string(static_cast<std::size_t>(n) * 700 + 1, static_cast<char>('a' + n));
+  }
+
+  // A tree of committed-to-be files source0 to source3 in two levels.
   void pendingTree(DirectoryNode& root) {
     DirectoryNode* sub = root.addDirectory("sub");
     for (int i = 0; i < 4; ++i) {
-      const std::string data(static_cast<std::size_t>(i) * 700 + 1, static_cast<char>('a' + i));
       const std::string path = folder_.file("source" + std::to_string(i));
-      test::writeFile(path, data);
+      test::writeFile(path, dataOf(i));
       (i % 2 ? root : *sub)
-          .addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
-      contents_["source" + std::to_string(i)] = data;
+          .addUncommittedFile(path, static_cast<unsigned>(dataOf(i).size()), TimeDate(), 0);
     }
   }
 
   // Whether the block of `file` in the archive file holds its source's data.
   bool blockIsIntact(const FileNode& file, const std::string& archive) {
-    const std::string data = contents_[file.name().str()];
+    const std::string data = dataOf(file.name().str().back() - '0');
     const std::string bytes = test::readFile(archive);
     const auto at = static_cast<std::size_t>(file.offsetPrefix());
     return file.fileSize() == data.size() && at <= bytes.size() &&
@@ -76,7 +78,6 @@ class FaultInjectionTest : public ::testing::Test {
 
   test::TempDir folder_;
   long operations_ = 0;
-  std::map<std::string, std::string> contents_;
   test::Meter meter_;
 };
 

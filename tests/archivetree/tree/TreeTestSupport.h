@@ -68,10 +68,6 @@ class Meter : public ProgressMeter {
 // Stored bytes composed field by field.
 class Record {
  public:
-  Record& u8(unsigned value) {
-    bytes_ += static_cast<char>(value);
-    return *this;
-  }
   Record& u32(std::uint32_t value) {
     char raw[4];
     storeLittle32(raw, value);
@@ -91,7 +87,9 @@ class Record {
   }
   // The base record: name, deleted, time stamp, read-only.
   Record& base(const std::string& name, bool deleted, std::int64_t time, bool readOnly) {
-    return text(name).u8(deleted).i64(time).u8(readOnly);
+    text(name).bytes_ += static_cast<char>(deleted);
+    i64(time).bytes_ += static_cast<char>(readOnly);
+    return *this;
   }
   const std::string& bytes() const { return bytes_; }
 
