@@ -16,18 +16,14 @@ namespace {
 
 using Traits = ICharTraits<char>;
 
-bool before(const TraitsString& a, const TraitsString& b) {
-  return a < b;
-}
-
 TEST(ICharTraitsTest, NamesOrderAndFindByUpperCaseSignedBytesShorterFirst) {
-  EXPECT_TRUE(before("alpha", "Beta"));
-  EXPECT_TRUE(before("ab", "ABC"));
-  EXPECT_TRUE(before("aBc", "a_b"));  // 'B' (0x42) before '_' (0x5F)
-  EXPECT_FALSE(before("a_b", "aBc"));
-  EXPECT_TRUE(before("\x80", "\x01"));
-  EXPECT_TRUE(before("z", "z\xFF"));  // the prefix first, though 0xFF orders lowest
-  EXPECT_TRUE(before("", "a"));
+  EXPECT_TRUE(TraitsString("alpha") < "Beta");
+  EXPECT_TRUE(TraitsString("ab") < "ABC");
+  EXPECT_TRUE(TraitsString("aBc") < "a_b");  // 'B' (0x42) before '_' (0x5F)
+  EXPECT_FALSE(TraitsString("a_b") < "aBc");
+  EXPECT_TRUE(TraitsString("\x80") < "\x01");
+  EXPECT_TRUE(TraitsString("z") < "z\xFF");  // the prefix first, though 0xFF orders lowest
+  EXPECT_TRUE(TraitsString("") < "a");
   EXPECT_EQ(TraitsString("ReadMe.TXT"), TraitsString("readme.txt"));
   EXPECT_NE(TraitsString("readme"), TraitsString("readme "));
   EXPECT_EQ(TraitsString("Photos/Holiday").find("HOLI"), 7u);

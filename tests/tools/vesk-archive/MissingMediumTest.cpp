@@ -30,12 +30,7 @@ class TerminalProgram {
   explicit TerminalProgram(const std::vector<std::string>& arguments) {
     process_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
     if (process_ == 0) {
-      std::vector<char*> argv = {const_cast<char*>(ToolRunner::binary())};
-      for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-      }
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
+      ::execv(ToolRunner::binary(), ToolRunner::commandLine(arguments).data());
       ::_exit(127);
     }
   }

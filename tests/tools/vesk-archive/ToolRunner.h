@@ -31,6 +31,8 @@ class ToolRunner {
   static int wait(pid_t process);
 
   static const char* binary();
+  // The argument vector of vesk-archive with `arguments`, ended by a null; it points into them.
+  static std::vector<char*> commandLine(const std::vector<std::string>& arguments);
 
  private:
   pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
