@@ -169,11 +169,6 @@ TEST(TreeNodeIteratorPathTest, PathsStartAtTheWalkedDirectoryAndFollowLiveDirect
   EXPECT_EQ(it.findFile(&top, "top/a/x"), nullptr);
   b->markDeleted();
   EXPECT_VESK_ERROR(it.findDirectory(&top, "top/a/b"), "Invalid directory name");
-
-  DirectoryNode anonymous;
-  anonymous.addDirectory("a");
-  EXPECT_VESK_ERROR(it.findDirectory(&anonymous, "a"), "Invalid directory name");
-  EXPECT_VESK_ERROR(it.findDirectory(&anonymous, "/"), "Invalid path name");
 }
 
 // One random edit of `directory`: a directory, a file or a pending file added, or a child

@@ -78,8 +78,7 @@ TEST(StdStringTest, CorruptCountFailsWithoutTrustingIt) {
 TEST(StdStringTest, FormatHasNoLengthLimit) {
   const std::string longName(5000, 'n');
   const StdString text = StdString::format("file '%s' on '%s'", longName.c_str(), "VOL");
-  EXPECT_EQ(text.size(), 6u + 5000 + 10);
-  EXPECT_EQ(text.view().substr(text.size() - 10), "' on 'VOL'");
+  EXPECT_EQ(text.view(), "file '" + longName + "' on 'VOL'");
 }
 
 TEST(TimeDateTest, StoredFormRoundTrips) {

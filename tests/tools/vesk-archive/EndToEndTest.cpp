@@ -39,6 +39,16 @@ class EndToEndTest : public ::testing::Test {
     return files;
   }
 
+  // Runs `arguments`, which must end with `status` and say `text` on standard error; answers
+  // what it said there.
+  std::string fails(const std::vector<std::string>& arguments, int status,
+                    const std::string& text) {
+    const ToolResult result = tool.run(arguments);
+    EXPECT_EQ(result.status, status) << arguments.front();
+    EXPECT_THAT(result.err, HasSubstr(text)) << arguments.front();
+    return result.err;
+  }
+
   void addAndCommit() {
     tool.ok({"add", archive, dir.file("src")});
     tool.ok({"commit", archive});
@@ -100,9 +110,7 @@ TEST_F(EndToEndTest, AddFromCopiesEntriesOfAnotherArchiveAndNoticesWhenTheyMoved
   tool.ok({"add-from", archive, other, "src/sub/b.bin"});
   tool.ok({"rm", other, "src/gone"});
   tool.ok({"cleanup", other});
-  const ToolResult moved = tool.run({"commit", archive});
-  EXPECT_EQ(moved.status, 1);
-  EXPECT_THAT(moved.err, HasSubstr("no longer lies"));
+  fails({"commit", archive}, 1, "no longer lies");
 }
 
 TEST_F(EndToEndTest, DamagedTreeOrTruncatedStreamEndsWithStatus2AndAClearLine) {
@@ -111,12 +119,10 @@ TEST_F(EndToEndTest, DamagedTreeOrTruncatedStreamEndsWithStatus2AndAClearLine) {
   const std::string toc = readFile(archive + ".toc");
 
   writeFile(archive + ".toc", toc.substr(0, toc.size() / 2));
-  ToolResult listed = tool.run({"ls", archive});
-  EXPECT_EQ(listed.status, 2);
-  EXPECT_THAT(listed.err, HasSubstr("a.vesk.toc: damaged table of contents"));
-  EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 1);
+  const std::string listed = fails({"ls", archive}, 2, "a.vesk.toc: damaged table of contents");
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 1);
   writeFile(archive + ".toc", toc + "junk");
-  EXPECT_EQ(tool.run({"info", archive}).status, 2);
+  fails({"info", archive}, 2, "a.vesk.toc");
 
   writeFile(archive + ".toc", toc);
   fs::resize_file(archive, fs::file_size(archive) / 2);
@@ -124,9 +130,7 @@ TEST_F(EndToEndTest, DamagedTreeOrTruncatedStreamEndsWithStatus2AndAClearLine) {
                                                   {"extract", archive, "/", "-C", dir.file("o")},
                                                   {"commit", archive},
                                                   {"cleanup", archive}}) {
-    const ToolResult result = tool.run(command);
-    EXPECT_EQ(result.status, 2) << command.front();
-    EXPECT_THAT(result.err, HasSubstr("a.vesk")) << command.front();
+    fails(command, 2, "a.vesk");
   }
   EXPECT_EQ(readFile(archive + ".toc"), toc);  // nothing rewrote the tree
 }
@@ -148,11 +152,10 @@ TEST_F(EndToEndTest, ExtractNeverWritesOutsideTheTarget) {
   }
   fs::create_directories(dir.file("deep/target"));
   const auto before = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
-  const ToolResult result = tool.run({"extract", archive, "/", "-C", dir.file("deep/target")});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, HasSubstr("refused to extract 'src/..'"));
-  EXPECT_THAT(result.err, HasSubstr("refused to extract 'src/a/../../x'"));
-  EXPECT_THAT(result.err, HasSubstr("refused to extract 'src//tmp'"));
+  const std::string refused = fails({"extract", archive, "/", "-C", dir.file("deep/target")}, 1,
+                                    "refused to extract 'src/..'");
+  EXPECT_THAT(refused, HasSubstr("refused to extract 'src/a/../../x'"));
+  EXPECT_THAT(refused, HasSubstr("refused to extract 'src//tmp'"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("deep")), fs::directory_iterator()), 1);
   EXPECT_TRUE(fs::exists(dir.file("deep/target/src/sub/b.bin")));
@@ -187,26 +190,19 @@ TEST_F(EndToEndTest, WasteInTheStreamIsReportedAndCutOrPassedOver) {
   EXPECT_EQ(fs::file_size(archive), 37 + 8 + 4u);
   tool.ok({"verify", archive});
   tool.ok({"extract", archive, "/", "-C", dir.file("out")});
-  EXPECT_EQ(readFile(dir.file("out/first")), "abc");
-  EXPECT_EQ(readFile(dir.file("out/second")), "xy");
-  EXPECT_EQ(readFile(dir.file("out/empty")), "");
-  EXPECT_EQ(readFile(dir.file("out/next")), "next");
+  EXPECT_TRUE(filesBelow(dir.file("out")) ==
+              (std::map<std::string, std::string>{
+                  {"first", "abc"}, {"second", "xy"}, {"empty", ""}, {"next", "next"}}));
 }
 
 TEST_F(EndToEndTest, WrongUseEndsWithStatus1AndNamesWhatIsWrong) {
-  ToolResult result = tool.run({"ls", archive});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, HasSubstr("a.vesk: no such archive"));
-  result = tool.run({"add", archive, dir.file("missing")});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, HasSubstr("missing"));
+  fails({"ls", archive}, 1, "a.vesk: no such archive");
+  fails({"add", archive, dir.file("missing")}, 1, "missing");
   makeSources();
   addAndCommit();
-  result = tool.run({"rm", archive, "src/nothing"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, HasSubstr("no entry 'src/nothing'"));
-  EXPECT_EQ(tool.run({"find", archive, "src/*.none"}).status, 1);
-  EXPECT_EQ(tool.run({"frobnicate"}).status, 1);
+  fails({"rm", archive, "src/nothing"}, 1, "no entry 'src/nothing'");
+  fails({"find", archive, "src/*.none"}, 1, "");
+  fails({"frobnicate"}, 1, "");
 }
 
 TEST_F(EndToEndTest, DemoRunsWithoutTerminalOrInput) {
