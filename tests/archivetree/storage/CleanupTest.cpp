@@ -91,22 +91,20 @@ TEST_F(CleanupTest, EmptyFilesAndDeletedDirectories) {
   EXPECT_FALSE(root.verifyCommitted(archive_));  // the empty block's zero prefix
 }
 
-TEST_F(CleanupTest, SharedBlocksSurvive) {
+TEST_F(CleanupTest, SharedBlocksSurviveAndGoOnceWithTheirLastUsers) {
   DirectoryNode root;
   FileNode* original = store(root, "original", "shared data");
-  store(root, "after", "tail");
+  FileNode* after = store(root, "after", "tail");
   DirectoryNode* copies = root.addDirectory("copies");
-  copies->clone(root);  // the copy of "original" points at the same block
-  FileNode* copy = copies->findFile("original");
-  root.remove(original);
+  copies->clone(root);  // the copies point at the same blocks
+  copies->remove(copies->findFile("after"));
   EXPECT_TRUE(clean(root, archive_).empty());
-  EXPECT_EQ(archive_.bytes().substr(static_cast<std::size_t>(copy->offsetPrefix())),
-            block("shared data") + block("tail"));
-  EXPECT_EQ(original->fileSize(), 0u);
-  root.remove(copy->parent());
-  root.remove(root.findFile("after"));
-  clean(root, archive_);
-  EXPECT_EQ(archive_.size(), 0);
+  EXPECT_EQ(archive_.bytes(), block("shared data") + block("tail"));
+  root.remove(original);  // with its copy: two records of one block, which goes once
+  copies->remove(copies->findFile("original"));
+  EXPECT_EQ(clean(root, archive_).size(), 2u);
+  EXPECT_EQ(archive_.bytes(), block("tail"));
+  EXPECT_EQ(after->offsetPrefix(), 0);
 }
 
 TEST_F(CleanupTest, VerifyCommittedFollowsTheChain) {
