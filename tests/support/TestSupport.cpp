@@ -4,7 +4,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
+#include "ByteOrder.h"
 #include "DiskDriveAccessor.h"
 
 namespace vesk::test {
@@ -43,6 +45,40 @@ void ScopedVolumes::set(VolumeTable table) {
   source_->table = std::move(table);
 }
 
+std::string randomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) {
+    byte = static_cast<char>(random());
+  }
+  return bytes;
+}
+
+std::string prefix(std::uint64_t length) {
+  char bytes[8];
+  storeLittle64(bytes, length);
+  return std::string(bytes, 8);
+}
+
+std::string block(const std::string& data) {
+  return prefix(data.size()) + data;
+}
+
+std::string veskErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const VeskException& error) {
+    return error.what();
+  }
+  return "";
+}
+
+void rethrow(const std::string& error) {
+  if (!error.empty()) {
+    throw VeskException(error.c_str());
+  }
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -51,6 +87,16 @@ void writeFile(const std::string& path, const std::string& bytes) {
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::map<std::string, std::string> filesBelow(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      files[std::filesystem::relative(entry.path(), folder).string()] = readFile(entry.path());
+    }
+  }
+  return files;
 }
 
 }  // namespace vesk::test

@@ -1,13 +1,18 @@
-// Helpers shared by the tests: a temporary folder and a check for the library's exception.
+// Helpers shared by the tests: a temporary folder, files, stored blocks, a replaced volume
+// table and prompt, and a check for the library's exception.
 #ifndef VESK_TESTS_TESTSUPPORT_H
 #define VESK_TESTS_TESTSUPPORT_H
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
+#include "MediaPrompt.h"
 #include "VeskException.h"
 #include "VolumeSource.h"
 
@@ -44,10 +49,37 @@ class ScopedVolumes {
   std::shared_ptr<VolumeSource> previous_;
 };
 
+// Answers the missing-media prompt through a function of the test, for its lifetime.
+class ScopedAnswerer {
+ public:
+  explicit ScopedAnswerer(MediaPrompt::Answerer answerer)
+      : previous_(MediaPrompt::answerer(std::move(answerer))) {}
+  ScopedAnswerer(const ScopedAnswerer&) = delete;
+  ScopedAnswerer& operator=(const ScopedAnswerer&) = delete;
+  ~ScopedAnswerer() { MediaPrompt::answerer(previous_); }
+
+ private:
+  MediaPrompt::Answerer previous_;
+};
+
+// `count` random bytes drawn from `seed`.
+std::string randomBytes(std::size_t count, unsigned seed);
+// The 8-byte little-endian length prefix of a block of `length` bytes.
+std::string prefix(std::uint64_t length);
+// A stored block: its prefix, then `data`.
+std::string block(const std::string& data);
+
+// The text of the VeskException that `call` throws, empty when it throws none.
+std::string veskErrorOf(const std::function<void()>& call);
+// Throws a VeskException of the text `error` unless it is empty.
+void rethrow(const std::string& error);
+
 // Writes `bytes` to a new file `path`.
 void writeFile(const std::string& path, const std::string& bytes);
 // The bytes of the file `path`.
 std::string readFile(const std::string& path);
+// The regular files below `folder` with their bytes, by path relative to `folder`.
+std::map<std::string, std::string> filesBelow(const std::string& folder);
 
 }  // namespace vesk::test
 

@@ -17,6 +17,7 @@
 namespace vesk {
 namespace {
 
+using test::randomBytes;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -25,28 +26,13 @@ constexpr int kRead = 0x01;
 constexpr int kReadWrite = 0x03;
 constexpr int kTruncate = 0x10;
 
-std::string randomBytes(std::size_t length, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(length, '\0');
-  std::generate(bytes.begin(), bytes.end(), [&random] { return static_cast<char>(random()); });
-  return bytes;
-}
-
 std::string readAll(BinStream& stream) {
   std::string bytes(static_cast<std::size_t>(stream.size()), '\0');
   stream.seekg(0).read(bytes.data(), static_cast<unsigned>(bytes.size()));
   return bytes;
 }
 
-// The text of the VeskException that `call` throws, or "no error".
-std::string errorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const VeskException& error) {
-    return error.what();
-  }
-  return "no error";
-}
+using test::veskErrorOf;
 
 TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
   TempDir folder;
@@ -57,9 +43,7 @@ TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
 
   BinVeskStream readOnly(folder.file("new").c_str(), kRead, true);  // created, read access only
   EXPECT_TRUE(std::filesystem::exists(folder.file("new")));
-  EXPECT_TRUE(readOnly.isOpen());
   EXPECT_STREQ(readOnly.version(), "BinVeskStream 1.0, 14.09.1999");
-  EXPECT_EQ(readOnly.telldelayp(), nullptr);
   EXPECT_VESK_ERROR(readOnly.write("x", 1), "Cannot write to stream");
   EXPECT_TRUE(readOnly.fail());
   readOnly.clear();
@@ -77,31 +61,21 @@ TEST(BinVeskStreamTest, OnePositionAndTheFailedState) {
   const std::string path = folder.file("archive");
   BinVeskStream stream(path.c_str(), kReadWrite, true);
   stream.write("0123456789", 10);
-  EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), 10);
-  EXPECT_TRUE(stream.eof());
-  stream.seekg(2).seekp(3, static_cast<std::ios_base::seekdir>(7));  // from the current place
+  stream.seekg(2).seekp(3, std::ios_base::cur);  // reading and writing share the position
   EXPECT_EQ(stream.tellg(), 5);
-
   char bytes[8];
   stream.seekg(2).read(bytes, 2);
   stream.write("ab", 2);  // where the read stopped, into the buffer
-  EXPECT_EQ(readFile(path), "0123456789");
-  stream.flush();
-  EXPECT_EQ(readFile(path), "0123ab6789");
   EXPECT_VESK_ERROR(stream.seekg(5).read(bytes, 8), "Cannot read from stream");
   EXPECT_TRUE(stream.fail());
   stream.clear();
-  EXPECT_FALSE(stream.fail());
   EXPECT_VESK_ERROR(stream.seekp(-11, std::ios_base::end), "Cannot position stream");
   stream.clear();
   stream.seekp(6).setEOF();
   stream.sync();
   EXPECT_EQ(readFile(path), "0123ab");
-
   const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), kRead));
-  ASSERT_NE(dynamic_cast<BinVeskStream*>(other.get()), nullptr);
   EXPECT_EQ(readAll(*other), "0123ab");
-  EXPECT_EQ(stream.tellp(), 6);
 }
 
 TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
@@ -118,7 +92,7 @@ TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
     stream.shiftBlock(far, low, 10, 65536);
     EXPECT_EQ(stream.tellp(), low + 10);
     char back[12];
-    stream.seekg(low - 1).read(back, 12);
+    stream.seekg(-11, std::ios_base::cur).read(back, 12);  // to low - 1
     EXPECT_EQ(std::string(back, 12), std::string("\0tail456789\0", 12));
     stream.seekp(low + 4).setEOF();
     EXPECT_EQ(stream.size(), low + 4);
@@ -151,6 +125,14 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
   const auto upTo = [&random](std::int64_t limit) {
     return static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(limit + 1));
   };
+  // Reads `count` bytes at `from` from both and compares them.
+  const auto agree = [&](std::int64_t from, std::int64_t count) {
+    std::string expected(static_cast<std::size_t>(count), '\0');
+    std::string got = expected;
+    model.seekg(from).read(expected.data(), static_cast<unsigned>(count));
+    archive.seekg(from).read(got.data(), static_cast<unsigned>(count));
+    ASSERT_EQ(got, expected);
+  };
   for (int step = 0; step < 400; ++step) {
     const std::int64_t size = model.size();
     const std::int64_t at = upTo(size);
@@ -162,22 +144,17 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
         archive.seekp(at).write(bytes.data(), static_cast<unsigned>(bytes.size()));
         break;
       }
-      case 1: {
-        const auto count = static_cast<unsigned>(upTo(std::min<std::int64_t>(size - at, 70000)));
-        std::string expected(count, '\0');
-        std::string got(count, '\0');
-        model.seekg(at).read(expected.data(), count);
-        archive.seekg(at).read(got.data(), count);
-        ASSERT_EQ(got, expected);
+      case 1:
+        agree(at, upTo(std::min<std::int64_t>(size - at, 70000)));
         break;
-      }
       case 2: {  // the source may end before `count`
         const auto& [source, length] = sources[random() % sources.size()];
         const std::int64_t offset = upTo(length + 10);
         const auto count = static_cast<unsigned>(upTo(length - offset + 20));
         const auto piece = static_cast<unsigned>(1 + random() % 70000);
-        ASSERT_EQ(archive.seekp(at).copyFile(source.c_str(), count, offset, piece),
-                  model.seekp(at).copyFile(source.c_str(), count, offset, piece));
+        const unsigned copied = archive.seekp(at).copyFile(source.c_str(), count, offset, piece);
+        ASSERT_EQ(copied, model.seekp(at).copyFile(source.c_str(), count, offset, piece));
+        agree(at, copied);  // not what a stale buffer holds
         break;
       }
       case 3: {  // down by a few bytes or far, up onto itself or clear of it, or nowhere
@@ -190,6 +167,7 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
         const auto piece = static_cast<unsigned>(4096 + random() % 70000);
         model.shiftBlock(from, to, length, piece);
         archive.shiftBlock(from, to, length, piece);
+        agree(to, length);
         break;
       }
       default:
@@ -221,8 +199,8 @@ TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
   BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
   MemoryStream model;
   const auto bothFail = [&](const std::function<void(BinStream&)>& call) {
-    const std::string expected = errorOf([&] { call(model); });
-    EXPECT_EQ(errorOf([&] { call(archive); }), expected);
+    const std::string expected = veskErrorOf([&] { call(model); });
+    EXPECT_EQ(veskErrorOf([&] { call(archive); }), expected);
     EXPECT_EQ(archive.fail(), model.fail()) << expected;
     return expected;
   };

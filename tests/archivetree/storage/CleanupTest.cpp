@@ -2,69 +2,50 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "BinVeskStream.h"
-#include "ByteOrder.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
-#include "ConOffsetFix.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "MemoryStream.h"
-#include "ProgressMeter.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UtilityStrings.h"
 
 namespace vesk {
 namespace {
 
-class QuietMeter : public ProgressMeter {
- public:
-  void startFile(char const*) override {}
-  bool cancelled() override { return false; }
-};
+using test::block;
 
-std::string block(const std::string& data) {
-  char prefix[8];
-  storeLittle64(prefix, data.size());
-  return std::string(prefix, 8) + data;
+// Cleans `archive` up by `root`; answers the names of the files whose blocks it removed.
+std::vector<std::string> clean(DirectoryNode& root, BinStream& archive) {
+  ConFileString removed;
+  root.cleanup(archive, removed);
+  std::vector<std::string> names;
+  for (const FileString& name : removed) {
+    names.push_back(name.str());
+  }
+  return names;
 }
 
 class CleanupTest : public ::testing::Test {
  protected:
   // Commits a file of `data` into `directory`; answers its committed node.
   FileNode* store(DirectoryNode& directory, const std::string& name, const std::string& data) {
-    const std::filesystem::path place = folder_.path() / std::to_string(files_++);
-    std::filesystem::create_directory(place);
-    const std::string path = (place / name).string();
-    test::writeFile(path, data);
-    directory.addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
+    test::writeFile(folder_.file(name), data);
+    directory.addUncommittedFile(folder_.file(name), static_cast<unsigned>(data.size()), TimeDate(),
+                                 0);
     ConCommittedFiles records;
     directory.commit(archive_, records, meter_, 1);
     return const_cast<FileNode*>(records.at(0).file());
   }
-  std::vector<std::string> clean(DirectoryNode& root) {
-    ConFileString removed;
-    root.cleanup(archive_, removed);
-    std::vector<std::string> names;
-    for (const FileString& name : removed) {
-      names.push_back(name.str());
-    }
-    return names;
-  }
-  std::string dataOf(const FileNode& file) const {
-    return archive_.bytes().substr(static_cast<std::size_t>(file.offset()), file.fileSize());
-  }
 
   test::TempDir folder_;
-  int files_ = 0;
   MemoryStream archive_;
-  QuietMeter meter_;
+  test::Meter meter_;
 };
 
 TEST_F(CleanupTest, RemovesTheBlocksOfDeletedFiles) {
@@ -79,22 +60,18 @@ TEST_F(CleanupTest, RemovesTheBlocksOfDeletedFiles) {
       root.remove(files[index]);
       expectedNames.push_back(files[index]->pathName().str());
     }
-    EXPECT_EQ(clean(root), expectedNames);
-    EXPECT_EQ(archive_.size(), 324 - 108 * static_cast<std::int64_t>(deleted.size()));
-    std::int64_t expectedPosition = 0;
+    EXPECT_EQ(clean(root, archive_), expectedNames);
+    std::string expected;  // the kept blocks back to back
     for (int index = 0; index < 3; ++index) {
       if (files[index]->deleted()) {
         EXPECT_EQ(files[index]->fileSize(), 0u);
       } else {
-        EXPECT_EQ(files[index]->offsetPrefix(), expectedPosition);
-        EXPECT_EQ(dataOf(*files[index]), data[index]);
-        expectedPosition += 108;
+        EXPECT_EQ(files[index]->offsetPrefix(), static_cast<std::int64_t>(expected.size()));
+        expected += block(data[index]);
       }
     }
+    EXPECT_EQ(archive_.bytes(), expected);
     EXPECT_TRUE(root.verifyCommitted(archive_));
-    const std::string before = archive_.bytes();
-    EXPECT_TRUE(clean(root).empty());
-    EXPECT_EQ(archive_.bytes(), before);
   }
 }
 
@@ -106,7 +83,7 @@ TEST_F(CleanupTest, EmptyFilesAndDeletedDirectories) {
   FileNode* kept = store(root, "kept", "678");
   empty->deleted(true);
   sub->deleted(true);  // its file is not marked yet
-  EXPECT_EQ(clean(root), std::vector<std::string>{"\\sub\\inside"});
+  EXPECT_EQ(clean(root, archive_), std::vector<std::string>{"\\sub\\inside"});
   EXPECT_TRUE(inside->deleted());
   EXPECT_EQ(empty->offsetPrefix(), 0);
   EXPECT_EQ(archive_.bytes(), block("") + block("678"));
@@ -114,21 +91,20 @@ TEST_F(CleanupTest, EmptyFilesAndDeletedDirectories) {
   EXPECT_FALSE(root.verifyCommitted(archive_));  // the empty block's zero prefix
 }
 
-TEST_F(CleanupTest, SharedBlocksSurvive) {
+TEST_F(CleanupTest, SharedBlocksSurviveAndGoOnceWithTheirLastUsers) {
   DirectoryNode root;
   FileNode* original = store(root, "original", "shared data");
-  store(root, "after", "tail");
+  FileNode* after = store(root, "after", "tail");
   DirectoryNode* copies = root.addDirectory("copies");
-  copies->clone(root);  // the copy of "original" points at the same block
-  FileNode* copy = copies->findFile("original");
-  root.remove(original);
-  EXPECT_TRUE(clean(root).empty());
-  EXPECT_EQ(dataOf(*copy), "shared data");
-  EXPECT_EQ(original->fileSize(), 0u);
-  root.remove(copy->parent());
-  root.remove(root.findFile("after"));
-  clean(root);
-  EXPECT_EQ(archive_.size(), 0);
+  copies->clone(root);  // the copies point at the same blocks
+  copies->remove(copies->findFile("after"));
+  EXPECT_TRUE(clean(root, archive_).empty());
+  EXPECT_EQ(archive_.bytes(), block("shared data") + block("tail"));
+  root.remove(original);  // with its copy: two records of one block, which goes once
+  copies->remove(copies->findFile("original"));
+  EXPECT_EQ(clean(root, archive_).size(), 2u);
+  EXPECT_EQ(archive_.bytes(), block("tail"));
+  EXPECT_EQ(after->offsetPrefix(), 0);
 }
 
 TEST_F(CleanupTest, VerifyCommittedFollowsTheChain) {
@@ -159,24 +135,6 @@ TEST_F(CleanupTest, CommitAfterCleanup) {
   EXPECT_EQ(archive_.bytes(), block("new"));
 }
 
-TEST_F(CleanupTest, FailingMovesLeaveTheNamesAndTheTreeUnfixed) {
-  class BrokenShift : public MemoryStream {
-   public:
-    void shiftBlock(std::int64_t, std::int64_t, std::int64_t, unsigned) override {
-      throw VeskException(utilityStrings(kMessageCannotWrite));
-    }
-  };
-  DirectoryNode root;
-  root.remove(store(root, "a", "aa"));
-  FileNode* b = store(root, "b", "bb");
-  BrokenShift broken;
-  broken.bytes() = archive_.bytes();
-  ConFileString removed;
-  EXPECT_VESK_ERROR(root.cleanup(broken, removed), "Cannot write to stream");
-  EXPECT_EQ(removed.size(), 1u);
-  EXPECT_EQ(b->offsetPrefix(), 10);
-}
-
 // Builds a tree of committed files of random sizes in nested folders, deletes a random
 // part, cleans up and checks every survivor's data, the length and the reported names.
 void cleanRandomTree(unsigned seed, bool reload) {
@@ -188,24 +146,25 @@ void cleanRandomTree(unsigned seed, bool reload) {
     DirectoryNode* parent = directories[random() % directories.size()];
     directories.push_back(parent->addDirectory("d" + std::to_string(i)));
   }
-  std::map<std::string, std::string> contents;  // source path -> data
+  // The file fN holds the letter N % 26 + 'a' repeated: its data can be told from its name.
+  const auto letter = [](const FileNode& file) {
+    return static_cast<char>('a' + std::stoi(file.name().str().substr(1)) % 26);
+  };
   for (int i = 0; i < 300; ++i) {
     const std::string path = folder.file("f" + std::to_string(i));
     std::string data(random() % 3 == 0 ? 0 : random() % 5000, static_cast<char>('a' + i % 26));
     test::writeFile(path, data);
-    DirectoryNode* parent = directories[random() % directories.size()];
-    parent->addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
-    contents[parent->diskDriveAccessor().driveFileNameToVolumeFileName(path, "||").str()] = data;
+    directories[random() % directories.size()]->addUncommittedFile(
+        path, static_cast<unsigned>(data.size()), TimeDate(), 0);
   }
   MemoryStream archive;
   ConCommittedFiles records;
-  QuietMeter meter;
+  test::Meter meter;
   ASSERT_EQ(root.commit(archive, records, meter, 1), 300u);
 
-  std::map<const FileNode*, std::string> survivors;
-  for (auto record = records.begin(); record != records.end(); ++record) {
+  for (FileNode* file : test::allFiles(root)) {
     if (random() % 4 == 0) {
-      record->file()->parent()->remove(const_cast<FileNode*>(record->file()));
+      file->parent()->remove(file);
     }
   }
   for (int i = 0; i < 3; ++i) {
@@ -214,9 +173,9 @@ void cleanRandomTree(unsigned seed, bool reload) {
   }
   std::int64_t removedBytes = 0;
   std::vector<std::string> expectedRemoved;
+  unsigned survivors = 0;
   bool emptySurvivor = false;
-  for (auto record = records.begin(); record != records.end(); ++record) {
-    const FileNode* file = record->file();
+  for (const FileNode* file : test::allFiles(root)) {
     bool ancestorDeleted = false;
     for (const TreeNode* node = file->parent(); node != nullptr; node = node->parent()) {
       ancestorDeleted = ancestorDeleted || node->deleted();
@@ -226,9 +185,8 @@ void cleanRandomTree(unsigned seed, bool reload) {
     if (reload && ancestorDeleted) {
       continue;
     }
-    const bool gone = ancestorDeleted || file->deleted();
-    if (!gone) {
-      survivors[file] = contents[record->oldPathName().str()];
+    if (!file->deleted()) {  // removing a directory marks its whole subtree
+      ++survivors;
       emptySurvivor = emptySurvivor || file->fileSize() == 0;
     } else if (file->fileSize() > 0) {
       removedBytes += 8 + file->fileSize();
@@ -239,49 +197,29 @@ void cleanRandomTree(unsigned seed, bool reload) {
 
   DirectoryNode reloaded;
   DirectoryNode* tree = &root;
-  if (reload) {  // the survivors are found again by path
-    MemoryStream saved;
-    root.output(saved);
-    saved.seekg(0);
-    reloaded.input(saved);
+  if (reload) {
+    test::roundTrip(root, reloaded);
     tree = &reloaded;
   }
-  ConFileString removed;
-  tree->cleanup(archive, removed);
+  std::vector<std::string> removedNames = clean(*tree, archive);
   EXPECT_EQ(archive.size(), lengthBefore - removedBytes);
   EXPECT_EQ(tree->verifyCommitted(archive), !emptySurvivor);
-  std::vector<std::string> removedNames;
-  for (const FileString& name : removed) {
-    removedNames.push_back(name.str());
-  }
   std::sort(removedNames.begin(), removedNames.end());
   std::sort(expectedRemoved.begin(), expectedRemoved.end());
   EXPECT_EQ(removedNames, expectedRemoved);
 
-  std::map<std::string, const FileNode*> byPath;
-  std::vector<DirectoryNode*> walk{tree};
-  while (!walk.empty()) {
-    DirectoryNode* at = walk.back();
-    walk.pop_back();
-    for (SmartPointer<TreeNode>& child : *at) {
-      if (child->directory()) {
-        walk.push_back(child->directory());
-      } else if (!child->deleted()) {
-        byPath[child->pathName().str()] = child->file();
-      }
+  unsigned live = 0;
+  for (const FileNode* file : test::allFiles(*tree)) {
+    if (!file->deleted()) {
+      ++live;
+      const auto at = static_cast<std::size_t>(file->offsetPrefix());
+      ASSERT_EQ(archive.bytes().substr(at, 8 + file->fileSize()),
+                block(std::string(file->fileSize(), letter(*file))));
     }
   }
-  ASSERT_EQ(byPath.size(), survivors.size());
-  for (const auto& [original, data] : survivors) {
-    const FileNode* now = byPath.at(original->pathName().str());
-    ASSERT_EQ(
-        archive.bytes().substr(static_cast<std::size_t>(now->offsetPrefix()), 8 + data.size()),
-        block(data));
-  }
+  EXPECT_EQ(live, survivors);
   const std::string after = archive.bytes();
-  ConFileString again;
-  tree->cleanup(archive, again);
-  EXPECT_TRUE(again.empty());
+  EXPECT_TRUE(clean(*tree, archive).empty());
   EXPECT_EQ(archive.bytes(), after);
 }
 
@@ -300,15 +238,9 @@ TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
   const std::int64_t keptAt = removedAt + 108;
   {
     BinVeskStream archive(path.c_str(), 0x01 | 0x02 | 0x10, true);
-    archive.seekp(0);
-    char prefix[8];
-    storeLittle64(prefix, fillerSize);
-    archive.write(prefix, 8);
-    archive.seekp(removedAt);
-    const std::string removed = block(std::string(100, 'r'));
-    archive.write(removed.data(), static_cast<unsigned>(removed.size()));
-    const std::string kept = block(std::string(100, 'k'));
-    archive.write(kept.data(), static_cast<unsigned>(kept.size()));
+    archive.write(test::prefix(fillerSize).data(), 8);
+    const std::string blocks = block(std::string(100, 'r')) + block(std::string(100, 'k'));
+    archive.seekp(removedAt).write(blocks.data(), static_cast<unsigned>(blocks.size()));
   }
   DirectoryNode root;
   FileNode* filler = test::adopt(root, new FileNode("filler", &root, fillerSize, TimeDate()));
@@ -326,32 +258,9 @@ TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
   EXPECT_EQ(archive.size(), removedAt + 108);
   EXPECT_EQ(filler->offsetPrefix(), 0);
   std::string back(108, '\0');
-  archive.seekg(kept->offsetPrefix());
-  archive.read(back.data(), 108);
+  archive.seekg(kept->offsetPrefix()).read(back.data(), 108);
   EXPECT_EQ(back, block(std::string(100, 'k')));
   EXPECT_TRUE(root.verifyCommitted(archive));
-}
-
-TEST(OffsetFixTest, ComparisonsAndVersions) {
-  OffsetFix a(10, 5);
-  OffsetFix b(20, 5);
-  EXPECT_TRUE(a < b);
-  EXPECT_FALSE(b < a);
-  EXPECT_EQ(a.newOffset(), 0);
-  EXPECT_FALSE(a == b);
-  EXPECT_EQ(b.oldOffset(10), 10);
-  EXPECT_TRUE(a == b);
-  EXPECT_EQ(b.newOffset(3), 3);
-  EXPECT_FALSE(a == b);
-  struct Derived : OffsetFix {
-    using OffsetFix::OffsetFix;
-  };
-  const Derived d(1, 1);
-  EXPECT_FALSE(d < b);
-  EXPECT_FALSE(a == Derived(10, 5));
-  EXPECT_STREQ(a.version(), "OffsetFix 1.0, 16.08.1999");
-  EXPECT_STREQ(ConOffsetFix::version(), "ConOffsetFix 1.0, 23.09.1999");
-  EXPECT_STREQ(ConFileString::version(), "ConFileString 1.0, 23.09.1999");
 }
 
 }  // namespace

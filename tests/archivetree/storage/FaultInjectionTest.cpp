@@ -3,103 +3,82 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "BinVeskStream.h"
-#include "ByteOrder.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
 #include "DirectoryNode.h"
 #include "FaultyFile.h"
 #include "FileNode.h"
 #include "MemoryStream.h"
-#include "ProgressMeter.h"
 #include "TestSupport.h"
+#include "TreeTestSupport.h"
 #include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {
 
-using test::FaultyFile;
-
-const std::set<std::string> kStreamErrors = {
-    "Cannot read from stream",  "Cannot write to stream",  "Cannot position stream",
-    "Cannot query stream size", "Stream operation failed", "Set end of file failed",
-};
-
-class QuietMeter : public ProgressMeter {
- public:
-  void startFile(char const*) override {}
-  bool cancelled() override { return false; }
+const std::set<std::string> kAllowedErrors = {
+    "Cannot read from stream",         "Cannot write to stream",  "Cannot position stream",
+    "Cannot query stream size",        "Stream operation failed", "Set end of file failed",
+    "File size discrepancy on commit",
 };
 
 class FaultInjectionTest : public ::testing::Test {
  protected:
   // An unbuffered archive stream on `path` whose operation `failAt` fails.
-  std::unique_ptr<BinVeskStream> faulty(const std::string& path, long failAt,
-                                        FILE_CREATION_FLAG creation = FILE_OPEN_EXISTING) {
+  std::unique_ptr<BinVeskStream> faulty(const std::string& path, long failAt) {
     CIOParent* real =
-        VeskCreateIO(path.c_str(), VESK_ACCESS_READ | VESK_ACCESS_WRITE, 0, creation, 0);
-    return std::make_unique<BinVeskStream>(new FaultyFile(real, failAt, &operations_));
+        VeskCreateIO(path.c_str(), VESK_ACCESS_READ | VESK_ACCESS_WRITE, 0, FILE_OPEN_EXISTING, 0);
+    return std::make_unique<BinVeskStream>(new test::FaultyFile(real, failAt, &operations_));
   }
 
-  // Runs `scenario` once cleanly to count its operations, then once failing each of them;
-  // `check` sees each run's error text (empty when it passed).
-  void everyFailurePoint(const std::function<void(long failAt)>& scenario,
-                         const std::function<void(long failAt, const std::string& error)>& check) {
+  // Runs `scenario` once cleanly to count its operations, then once failing each of them.
+  // An error must be one of the allowed ones; with `mustFail`, every failure must end in one.
+  void everyFailurePoint(const std::function<void(long failAt)>& scenario, bool mustFail) {
     operations_ = 0;
     scenario(0);
     const long points = operations_;
     ASSERT_GT(points, 0);
-    for (long failAt = 1; failAt <= points; ++failAt) {
+    for (long failAt = 1; failAt <= points && !HasFailure(); ++failAt) {
+      SCOPED_TRACE("failing operation " + std::to_string(failAt) + " of " + std::to_string(points));
       operations_ = 0;
-      std::string error;
-      try {
-        scenario(failAt);
-      } catch (const VeskException& failure) {
-        error = failure.what();
-        EXPECT_EQ(kStreamErrors.count(error) + (error == "File size discrepancy on commit"), 1u)
-            << error;
-      }
-      check(failAt, error);
-      if (HasFailure()) {
-        FAIL() << "failing operation " << failAt << " of " << points;
-      }
+      const std::string error = test::veskErrorOf([&] { scenario(failAt); });
+      EXPECT_TRUE(error.empty() ? !mustFail : kAllowedErrors.count(error) == 1) << error;
     }
   }
 
-  // A tree of committed-to-be files in two levels, with their contents by name.
+  // The data of the file sourceN.
+  static std::string dataOf(int n) {
+    return std::string(static_cast<std::size_t>(n) * 700 + 1, static_cast<char>('a' + n));
+  }
+
+  // A tree of committed-to-be files source0 to source3 in two levels.
   void pendingTree(DirectoryNode& root) {
     DirectoryNode* sub = root.addDirectory("sub");
     for (int i = 0; i < 4; ++i) {
-      const std::string data(static_cast<std::size_t>(i) * 700 + 1, static_cast<char>('a' + i));
       const std::string path = folder_.file("source" + std::to_string(i));
-      test::writeFile(path, data);
+      test::writeFile(path, dataOf(i));
       (i % 2 ? root : *sub)
-          .addUncommittedFile(path, static_cast<unsigned>(data.size()), TimeDate(), 0);
-      contents_["source" + std::to_string(i)] = data;
+          .addUncommittedFile(path, static_cast<unsigned>(dataOf(i).size()), TimeDate(), 0);
     }
   }
 
   // Whether the block of `file` in the archive file holds its source's data.
   bool blockIsIntact(const FileNode& file, const std::string& archive) {
+    const std::string data = dataOf(file.name().str().back() - '0');
     const std::string bytes = test::readFile(archive);
     const auto at = static_cast<std::size_t>(file.offsetPrefix());
-    if (at + 8 + file.fileSize() > bytes.size()) {
-      return false;
-    }
-    const std::string data = contents_[file.name().str()];
-    return loadLittle64(bytes.data() + at) == file.fileSize() &&
-           bytes.substr(at + 8, data.size()) == data;
+    return file.fileSize() == data.size() && at <= bytes.size() &&
+           bytes.substr(at, 8 + data.size()) == test::block(data);
   }
 
   test::TempDir folder_;
   long operations_ = 0;
-  std::map<std::string, std::string> contents_;
-  QuietMeter meter_;
+  test::Meter meter_;
 };
 
 TEST_F(FaultInjectionTest, TreeOutputAndInput) {
@@ -113,13 +92,12 @@ TEST_F(FaultInjectionTest, TreeOutputAndInput) {
   everyFailurePoint(
       [&](long failAt) {
         test::writeFile(path, "");
-        root.output(*faulty(path, failAt));
-      },
-      [&](long, const std::string& error) {
+        const std::string error = test::veskErrorOf([&] { root.output(*faulty(path, failAt)); });
         const std::string written = test::readFile(path);
-        EXPECT_FALSE(error.empty());
         EXPECT_EQ(written, clean.substr(0, written.size()));  // a partial record at most
-      });
+        test::rethrow(error);
+      },
+      true);
 
   test::writeFile(path, clean);
   everyFailurePoint(
@@ -127,7 +105,7 @@ TEST_F(FaultInjectionTest, TreeOutputAndInput) {
         DirectoryNode back;
         back.input(*faulty(path, failAt));
       },
-      [&](long, const std::string& error) { EXPECT_FALSE(error.empty()); });
+      true);
 }
 
 TEST_F(FaultInjectionTest, CommitKeepsWhatItStored) {
@@ -138,51 +116,23 @@ TEST_F(FaultInjectionTest, CommitKeepsWhatItStored) {
         pendingTree(root);
         test::writeFile(archivePath, "");
         ConCommittedFiles records;
-        std::string error;
-        try {
-          root.commit(*faulty(archivePath, failAt), records, meter_, 3);
-        } catch (const VeskException& failure) {
-          error = failure.what();
-        }
+        const std::string error = test::veskErrorOf(
+            [&] { root.commit(*faulty(archivePath, failAt), records, meter_, 3); });
         // Every record names a committed node of the tree whose block is intact.
+        const std::vector<FileNode*> files = test::allFiles(root);
         unsigned committed = 0;
-        unsigned pending = 0;
-        std::vector<DirectoryNode*> walk{&root};
-        while (!walk.empty()) {
-          DirectoryNode* at = walk.back();
-          walk.pop_back();
-          for (SmartPointer<TreeNode>& child : *at) {
-            if (child->directory()) {
-              walk.push_back(child->directory());
-            } else if (child->file()->committed()) {
-              ++committed;
-              EXPECT_TRUE(blockIsIntact(*child->file(), archivePath)) << child->pathName().str();
-            } else {
-              ++pending;
-            }
+        for (FileNode* file : files) {
+          if (file->committed()) {
+            ++committed;
+            EXPECT_TRUE(blockIsIntact(*file, archivePath)) << file->pathName().str();
           }
         }
         EXPECT_EQ(records.std::vector<CommittedFiles>::size(), committed);
-        EXPECT_EQ(committed + pending, 4u);
-        if (failAt == 0) {
-          EXPECT_EQ(committed, 4u);
-        }
-        if (!error.empty()) {
-          throw VeskException(error.c_str());
-        }
+        EXPECT_EQ(files.size(), 4u);
+        EXPECT_TRUE(failAt != 0 || committed == 4u);
+        test::rethrow(error);
       },
-      [](long, const std::string&) {});
-}
-
-// The committed files below `directory`, depth-first.
-void committedFiles(DirectoryNode& directory, std::vector<FileNode*>& files) {
-  for (SmartPointer<TreeNode>& child : directory) {
-    if (child->directory()) {
-      committedFiles(*child->directory(), files);
-    } else if (child->file()->committed()) {
-      files.push_back(child->file());
-    }
-  }
+      false);
 }
 
 TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
@@ -207,19 +157,14 @@ TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
         DirectoryNode root;
         BinVeskStream tree(treePath.c_str(), 0x01, false);
         root.input(tree);
-        std::vector<FileNode*> files;
-        committedFiles(root, files);
+        const std::vector<FileNode*> files = test::allFiles(root);
         std::vector<std::int64_t> before;
         for (FileNode* file : files) {
           before.push_back(file->offsetPrefix());
         }
         ConFileString removed;
-        std::string error;
-        try {
-          root.cleanup(*faulty(archivePath, failAt), removed);
-        } catch (const VeskException& failure) {
-          error = failure.what();
-        }
+        const std::string error =
+            test::veskErrorOf([&] { root.cleanup(*faulty(archivePath, failAt), removed); });
         EXPECT_EQ(removed.size(), 2u);  // named before anything is moved
         for (std::size_t i = 0; i < files.size(); ++i) {
           if (files[i]->deleted()) {
@@ -230,11 +175,9 @@ TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
             EXPECT_EQ(files[i]->offsetPrefix(), before[i]);  // not yet fixed up
           }
         }
-        if (!error.empty()) {
-          throw VeskException(error.c_str());
-        }
+        test::rethrow(error);
       },
-      [](long, const std::string&) {});
+      false);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "FileNode.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UncommittedArchiveNode.h"
 #include "UncommittedFileNode.h"
 
 namespace vesk {
@@ -49,37 +48,16 @@ TEST(DirectoryEditingTest, ClashingNamesAdvanceAndOrderIsKept) {
   mixed.addDirectory("zz");
   mixed.addFile("0");
   EXPECT_EQ(names(mixed), "a/ b/ readme(1)/ zz/ 0 a readme");
-}
 
-TEST(DirectoryEditingTest, DeletedChildrenNeitherStopTheScanNorClash) {
-  Directory root;
-  root.addFile("x")->deleted(true);
-  root.addFile("y")->deleted(true);
-  EXPECT_EQ(root.addFile("x")->name().str(), "x");
-  EXPECT_EQ(names(root), "~x ~y x");
-  root.addDirectory("d")->markDeleted();
-  EXPECT_EQ(root.addDirectory("d")->name().str(), "d");
-  EXPECT_EQ(names(root), "~d/ d/ ~x ~y x");
-}
-
-TEST(DirectoryEditingTest, PendingFilesKeepTheirSourceInVolumeForm) {
-  test::TempDir folder;
-  Directory root;
-  const std::string path = folder.file("photo.jpg");
-  UncommittedFileNode* pending = root.addUncommittedFile(path, 10, TimeDate(), 4);
-  EXPECT_EQ(pending->name().str(), "photo.jpg");
-  EXPECT_EQ(pending->parent(), &root);
-  EXPECT_EQ(pending->thumbSize(), 4u);
-  EXPECT_EQ(root.diskDriveAccessor()
-                .volumeFileNameToDriveFileName(pending->uncommittedPathName(), "||")
-                .str(),
-            path);
-  UncommittedArchiveNode* slice =
-      root.addUncommittedArchiveFile("in\\photo.jpg", 3, 99, folder.file("other.arc"), TimeDate());
-  EXPECT_EQ(slice->name().str(), "photo(1).jpg");
-  EXPECT_EQ(slice->offset(), 99);
-  EXPECT_EQ(root.diskDriveAccessor().volumeFileNameToDriveFileName(slice->archive(), "||").str(),
-            folder.file("other.arc"));
+  // Deleted children neither stop the scan nor clash.
+  Directory scan;
+  scan.addFile("x")->deleted(true);
+  scan.addFile("y")->deleted(true);
+  EXPECT_EQ(scan.addFile("x")->name().str(), "x");
+  EXPECT_EQ(names(scan), "~x ~y x");
+  scan.addDirectory("d")->markDeleted();
+  EXPECT_EQ(scan.addDirectory("d")->name().str(), "d");
+  EXPECT_EQ(names(scan), "~d/ d/ ~x ~y x");
 }
 
 TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChains) {
@@ -111,11 +89,6 @@ TEST(DirectoryEditingTest, RemoveMarksTheSubtreeOfAChildOnly) {
   EXPECT_VESK_ERROR(root.remove(grandchild), "Cannot remove node");
   EXPECT_VESK_ERROR(root.remove(nullptr), "Cannot remove node");
   EXPECT_FALSE(grandchild->deleted());
-  try {
-    root.remove(grandchild);
-  } catch (const std::exception& error) {
-    EXPECT_STREQ(error.what(), "Cannot remove node");
-  }
 
   root.remove(sub);
   EXPECT_TRUE(sub->deleted());
@@ -130,7 +103,6 @@ TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
   root.addFile("deleted")->deleted(true);
   root.addUncommittedFile("/tmp/p", 10, TimeDate(), 4);
   root.add(new FileNode("c", &root, 100, TimeDate(), 20));
-  EXPECT_EQ(root.numberOfFiles(false), 2u);
   EXPECT_EQ(root.numberOfUncommittedFiles(false), 1u);
   EXPECT_EQ(root.numberOfCommittedFiles(false), 1u);
   EXPECT_EQ(root.totalFileSize(false), 134u);
@@ -141,15 +113,12 @@ TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
   sub->add(new UncommittedFileNode("/x/2", sub, 0xFFFFFFFF, TimeDate()));
   EXPECT_EQ(root.numberOfItems(false), 3u);
   EXPECT_EQ(root.numberOfItems(true), 5u);
-  EXPECT_EQ(root.numberOfDirectories(true), 1u);
-  EXPECT_EQ(sub->numberOfDirectories(true), 0u);
   EXPECT_EQ(root.totalFileSize(true), 134u + 3 * std::uint64_t{0xFFFFFFFF});
   EXPECT_EQ(root.totalUncommittedFileSize(true), 10u + std::uint64_t{0xFFFFFFFF});
 
   sub->deleted(true);  // its children keep their marks but no longer count
   EXPECT_EQ(root.numberOfItems(true), 2u);
   EXPECT_EQ(root.totalFileSize(true), 134u);
-  EXPECT_EQ(DirectoryNode().numberOfItems(true), 0u);
 }
 
 TEST(DirectoryQueryTest, LookupAndRoot) {
@@ -170,18 +139,6 @@ TEST(DirectoryQueryTest, LookupAndRoot) {
   DirectoryNode* third = root.addDirectory("1")->addDirectory("2")->addDirectory("3");
   EXPECT_EQ(third->root(), &root);
   EXPECT_EQ(root.root(), &root);
-}
-
-TEST(DirectoryQueryTest, SortingLeavesEveryListAsItIs) {
-  Directory root;
-  test::adopt(root, new FileNode("z", &root));
-  DirectoryNode* late = test::adopt(root, new DirectoryNode("d", &root));
-  test::adopt(*late, new FileNode("b", late));
-  test::adopt(*late, new FileNode("a", late));
-  const std::string before = names(root) + "|" + names(*late);
-  root.recursiveSort();
-  root.sort();
-  EXPECT_EQ(names(root) + "|" + names(*late), before);
 }
 
 // Checks the child order and the count identities at every directory of a subtree.

@@ -2,6 +2,7 @@
 // reading, committing, cleaning up, walking, searching and destroying.
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 
 #include "ConCommittedFiles.h"
@@ -9,7 +10,6 @@
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "MemoryStream.h"
-#include "ProgressMeter.h"
 #include "TestSupport.h"
 #include "TreeNodeIterator.h"
 #include "TreeSearcher.h"
@@ -19,17 +19,11 @@
 namespace vesk {
 namespace {
 
-class QuietMeter : public ProgressMeter {
- public:
-  void startFile(char const*) override {}
-  bool cancelled() override { return false; }
-};
-
 // Commits every pending file of `root`, deletes them all and cleans up; answers the number
 // of files committed.
 unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
   ConCommittedFiles records;
-  QuietMeter meter;
+  test::Meter meter;
   const unsigned stored = root.commit(archive, records, meter, 1);
   for (auto record = records.begin(); record != records.end(); ++record) {
     record->file()->parent()->remove(const_cast<FileNode*>(record->file()));
@@ -40,14 +34,7 @@ unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
   return stored;
 }
 
-// Writes `root` and reads it into `back`.
-void roundTrip(DirectoryNode const& root, DirectoryNode& back) {
-  MemoryStream stream;
-  root.output(stream);
-  stream.seekg(0);
-  back.input(stream);
-  EXPECT_EQ(stream.tellg(), stream.size());
-}
+using test::roundTrip;
 
 TEST(TreeLimitsTest, FourThousandNestedDirectories) {
   test::TempDir folder;
@@ -77,6 +64,13 @@ TEST(TreeLimitsTest, FourThousandNestedDirectories) {
   MemoryStream archive;
   EXPECT_EQ(commitAndCleanUp(root, archive), 1u);
   EXPECT_EQ(archive.size(), 0);
+
+  deepest->addDirectory("one too many");
+  MemoryStream deeper;
+  root.output(deeper);
+  deeper.seekg(0);
+  DirectoryNode refused;
+  EXPECT_VESK_ERROR(refused.input(deeper), "Stored tree is nested too deeply");
   root.markDeleted();
   root.recursiveSort();
 }
@@ -84,16 +78,9 @@ TEST(TreeLimitsTest, FourThousandNestedDirectories) {
 TEST(TreeLimitsTest, WideDirectories) {
   DirectoryNode root("top", nullptr);
   DirectoryNode* wide = root.addDirectory("wide");
-  for (int i = 19999; i >= 0; --i) {  // each new name sorts first: a short scan
+  for (int i = 99999; i >= 0; --i) {  // each new name sorts first: a short scan
     wide->add(new FileNode("f" + std::to_string(100000 + i), wide));
   }
-  EXPECT_EQ(wide->numberOfFiles(false), 20000u);
-  TreeNodeIterator iterator(wide);
-  unsigned walked = 0;
-  for (FileNode* file = iterator.firstFile(); file != nullptr; file = iterator.nextFile()) {
-    ++walked;
-  }
-  EXPECT_EQ(walked, 20000u);
   TreeSearcher searcher("top/wide/f1199*", &root);
   unsigned found = 0;
   for (TreeNode* node = searcher.first(); node != nullptr; node = searcher.next()) {
@@ -101,53 +88,32 @@ TEST(TreeLimitsTest, WideDirectories) {
   }
   EXPECT_EQ(found, 100u);
 
-  DirectoryNode stored;
-  for (int i = 0; i < 100000; ++i) {
-    test::adopt(stored, new FileNode("n" + std::to_string(i), &stored));
-  }
   DirectoryNode back;
-  roundTrip(stored, back);
-  EXPECT_EQ(back.size(), 100000u);
+  roundTrip(root, back);
+  EXPECT_EQ(back.numberOfItems(true), 100001u);
   std::unique_ptr<TreeNode> copy(back.clone(nullptr));
-  EXPECT_EQ(copy->directory()->numberOfItems(false), 100000u);
+  EXPECT_EQ(copy->directory()->numberOfItems(true), 100001u);
 }
 
 TEST(TreeLimitsTest, LongNamesAndEveryByteValue) {
   test::TempDir folder;
   DirectoryNode root("top", nullptr);
   const std::string longName(65535, 'n');
-  std::string everyByte;
-  for (int byte = 1; byte < 256; ++byte) {
-    everyByte += static_cast<char>(byte);
-  }
+  std::string everyByte(255, '\0');
+  std::iota(everyByte.begin(), everyByte.end(), '\1');
   for (const std::string& name : {longName, everyByte}) {
     DirectoryNode* directory = root.addDirectory(name);
-    EXPECT_EQ(directory->name().size(), name.size());
     const std::string source = folder.file("data" + std::to_string(name.size()));
     test::writeFile(source, name);
     directory->addUncommittedFile(source, static_cast<unsigned>(name.size()), TimeDate(), 0)
         ->name(name);
     EXPECT_EQ(root.findDirectory(name), directory);
   }
-  for (int byte = 1; byte < 256; ++byte) {
-    root.add(new FileNode(std::string(1, static_cast<char>(byte)), &root));
-  }
-  EXPECT_EQ(root.numberOfFiles(false), 255u);
-  EXPECT_NE(root.findFile("A(1)"), nullptr);  // a letter meets its other case
 
   DirectoryNode back;
   roundTrip(root, back);
   EXPECT_NE(back.findDirectory(longName), nullptr);
   EXPECT_NE(back.findDirectory(everyByte), nullptr);
-  std::unique_ptr<TreeNode> copy(back.clone(nullptr));
-  TreeNodeIterator iterator(&root);
-  unsigned walked = 0;
-  for (TreeNode* node = iterator.firstNode(); node != nullptr; node = iterator.nextNode()) {
-    ++walked;
-  }
-  EXPECT_EQ(walked, root.numberOfItems(false));
-  TreeSearcher searcher("top/*", &root);
-  EXPECT_NE(searcher.first(), nullptr);
 
   MemoryStream archive;
   EXPECT_EQ(commitAndCleanUp(root, archive), 2u);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sstream>
 #include <typeinfo>
 
 #include "DirectoryNode.h"
@@ -31,41 +30,6 @@ std::string goldenTree() {
   record.u32(3).u32(0).i64(-1).u32(0xFFFFFFFF).i64(8).u32(0xFFFFFFFF).text("in\\s");
   record.i64(0x123456789).text("W>||/o.arc");
   return record.bytes();
-}
-
-// Every stored field of a subtree, as text, for comparing trees.
-void describe(TreeNode& node, std::ostream& out) {
-  out << typeid(node).name() << ' ' << node.name().str() << ' ' << node.deleted() << ' '
-      << node.timeStamp().nanoseconds() << ' ' << node.readOnly();
-  if (FileNode* file = node.file()) {
-    out << ' ' << file->fileSize() << ' ' << file->thumbSize() << ' ' << file->offsetPrefix() << ' '
-        << file->compressedSize() << ' ' << file->creationTime().nanoseconds() << ' '
-        << file->archiveCount();
-  }
-  if (UncommittedNode* pending = node.uncommittedFile()) {
-    out << ' ' << pending->uncommittedPathName().str() << ' ' << pending->offset();
-  }
-  if (node.nodeType() == TreeNode::UNCOMMITTED_ARCHIVE_NODE) {
-    out << ' ' << static_cast<UncommittedArchiveNode&>(node).archive().str();
-  }
-  if (DirectoryNode* directory = node.directory()) {
-    out << " [" << directory->description().str();
-    if (!directory->deleted()) {
-      for (SmartPointer<TreeNode>& child : *directory) {
-        EXPECT_EQ(child->parent(), directory);
-        out << " (";
-        describe(*child, out);
-        out << ')';
-      }
-    }
-    out << ']';
-  }
-}
-
-std::string describe(TreeNode& node) {
-  std::ostringstream out;
-  describe(node, out);
-  return out.str();
 }
 
 // A tree of every kind of node, some of them deleted.
@@ -136,39 +100,29 @@ TEST(TreeRecordTest, RandomTreesRoundTrip) {
     DirectoryNode root("top", nullptr);
     root.description("round " + std::to_string(round));
     fillRandomTree(root, random, 0);
-    MemoryStream stream;
-    root.output(stream);
+    // What is read back is written again to the same bytes; the golden test makes sure that
+    // those bytes hold every field.
+    MemoryStream first;
+    root.output(first);
     DirectoryNode back;
-    stream.seekg(0);
-    back.input(stream);
-    EXPECT_EQ(stream.tellg(), stream.size());
-    ASSERT_EQ(describe(back), describe(root));
+    test::roundTrip(root, back);
+    MemoryStream second;
+    back.output(second);
+    ASSERT_EQ(second.bytes(), first.bytes());
   }
 }
 
-TEST(TreeRecordTest, DeletedNodesAreStoredWithTheirMarks) {
+TEST(TreeRecordTest, ADeletedDirectoryIsStoredWithoutChildren) {
   DirectoryNode root;
-  auto* live = adopt(root, new DirectoryNode("live", &root));
-  adopt(*live, new FileNode("f", live))->deleted(true);
   auto* gone = adopt(root, new DirectoryNode("gone", &root));
   adopt(*gone, new FileNode("g", gone));
   gone->deleted(true);
-
-  MemoryStream stream;
-  root.output(stream);
+  MemoryStream bytes;
+  gone->output(bytes);
+  EXPECT_EQ(bytes.bytes().substr(4 + 4 + 1 + 8 + 1, 4), std::string(4, '\0'));  // the count
   DirectoryNode back;
-  stream.seekg(0);
-  back.input(stream);
-  ASSERT_EQ(back.size(), 2u);
-  DirectoryNode* liveBack = back.front()->directory();
-  ASSERT_EQ(liveBack->size(), 1u);
-  EXPECT_TRUE(liveBack->front()->deleted());
-  EXPECT_TRUE(back.back()->deleted());
-  EXPECT_TRUE(back.back()->directory()->empty());
-
-  MemoryStream goneBytes;
-  gone->output(goneBytes);
-  EXPECT_EQ(goneBytes.bytes().substr(4 + 4 + 1 + 8 + 1, 4), std::string(4, '\0'));
+  test::roundTrip(root, back);
+  EXPECT_TRUE(back.front()->directory()->empty());
 }
 
 TEST(TreeRecordTest, ObjectSizeIsTheRecordLength) {
@@ -183,34 +137,22 @@ TEST(TreeRecordTest, ObjectSizeIsTheRecordLength) {
     node->output(stream);
     EXPECT_EQ(node->objectSize(), stream.size()) << typeid(*node).name();
   }
-  EXPECT_EQ(root.treeSize(false), root.objectSize());
 
   auto* child = adopt(root, new FileNode("c", &root));
   MemoryStream stream;
   root.output(stream);
   EXPECT_EQ(root.treeSize(true), stream.size());
   child->deleted(true);
-  EXPECT_EQ(child->objectSize(), 0u);
   EXPECT_EQ(root.treeSize(true), root.objectSize() + 4);
   auto* sub = adopt(root, new DirectoryNode("s", &root));
   adopt(*sub, new FileNode("grandchild", sub));
+  EXPECT_EQ(root.treeSize(false), root.objectSize());
   EXPECT_EQ(root.treeSize(true), root.objectSize() + 4 + 4 + sub->objectSize());
   root.deleted(true);
   EXPECT_EQ(root.treeSize(true), 0u);
 }
 
-TEST(TreeRecordTest, ReadingAppendsBehindExistingChildren) {
-  DirectoryNode root;
-  adopt(root, new FileNode("z1", &root));
-  adopt(root, new FileNode("z2", &root));
-  MemoryStream stream(goldenTree());
-  root.input(stream);
-  ASSERT_EQ(root.size(), 6u);
-  EXPECT_EQ(root.front()->name().str(), "z1");
-  EXPECT_EQ((*std::next(root.begin(), 2))->name().str(), "D");
-}
-
-TEST(TreeRecordTest, UnknownTypeTagsAreRefused) {
+TEST(TreeRecordTest, UnknownTypeTagsAreRefusedAndEarlierChildrenKept) {
   for (std::uint32_t tag : {0u, 5u, 0xFFFFFFFFu}) {
     Record record;
     record.base("", false, 0, false).u32(2).text("");
@@ -218,9 +160,10 @@ TEST(TreeRecordTest, UnknownTypeTagsAreRefused) {
     record.u32(tag).base("bad", false, 0, false);
     MemoryStream stream(record.bytes());
     DirectoryNode root;
+    adopt(root, new FileNode("z", &root));  // reading appends behind the children there are
     EXPECT_VESK_ERROR(root.input(stream), "Invalid node type");
-    ASSERT_EQ(root.size(), 1u);
-    EXPECT_EQ(root.front()->name().str(), "kept");
+    ASSERT_EQ(root.size(), 2u);
+    EXPECT_EQ(root.back()->name().str(), "kept");
   }
 }
 
@@ -244,52 +187,6 @@ TEST(TreeRecordTest, DamagedBytesEndInVeskException) {
     } catch (const VeskException&) {
     }
   }
-}
-
-// A chain of `levels` directories below `root`; answers the deepest.
-DirectoryNode* chain(DirectoryNode& root, unsigned levels) {
-  DirectoryNode* at = &root;
-  for (unsigned level = 0; level < levels; ++level) {
-    at = adopt(*at, new DirectoryNode("level", at));
-  }
-  return at;
-}
-
-TEST(TreeRecordTest, DeepChainsWorkUpToTheLimit) {
-  DirectoryNode root;
-  DirectoryNode* deepest = chain(root, DirectoryNode::kMaximumStoredDepth);
-  EXPECT_EQ(deepest->pathName().size(), 6u * DirectoryNode::kMaximumStoredDepth);
-  std::unique_ptr<TreeNode> copy(root.clone(nullptr));
-  MemoryStream stream;
-  copy->output(stream);
-  DirectoryNode back;
-  stream.seekg(0);
-  back.input(stream);
-  EXPECT_EQ(stream.tellg(), stream.size());
-
-  adopt(*deepest, new DirectoryNode("one too many", deepest));
-  MemoryStream deeper;
-  root.output(deeper);
-  deeper.seekg(0);
-  DirectoryNode refused;
-  EXPECT_VESK_ERROR(refused.input(deeper), "Stored tree is nested too deeply");
-}
-
-TEST(TreeRecordTest, LargeTreesRoundTripAndAreFreed) {
-  DirectoryNode root;
-  for (int d = 0; d < 100; ++d) {
-    auto* directory = adopt(root, new DirectoryNode(("d" + std::to_string(d)).c_str(), &root));
-    for (int f = 0; f < 1000; ++f) {
-      adopt(*directory, new FileNode(("f" + std::to_string(f)).c_str(), directory, 1, TimeDate()));
-    }
-  }
-  MemoryStream stream;
-  root.output(stream);
-  DirectoryNode back;
-  stream.seekg(0);
-  back.input(stream);
-  EXPECT_EQ(back.size(), 100u);
-  EXPECT_EQ(back.back()->directory()->size(), 1000u);
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
-// Helpers for the tree tests: putting built nodes into directories, giving a node a chosen
-// time stamp, and composing stored records byte by byte.
+// Helpers for the tree tests: putting built nodes into directories, round trips, walks, a
+// progress meter, and composing stored records byte by byte.
 #ifndef VESK_TESTS_TREETESTSUPPORT_H
 #define VESK_TESTS_TREETESTSUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ByteOrder.h"
 #include "DirectoryNode.h"
+#include "FileNode.h"
 #include "MemoryStream.h"
+#include "ProgressMeter.h"
 
 namespace vesk::test {
 
@@ -19,25 +24,50 @@ Node* adopt(DirectoryNode& parent, Node* child) {
   return child;
 }
 
-// Replaces the time stamp of a file node by writing its record, patching the stamp's bytes
-// and reading the record back.
-template <class Node>
-void setTimeStamp(Node& node, const TimeDate& time) {
-  MemoryStream stream;
-  node.output(stream);
-  storeLittle64(&stream.bytes()[4 + node.name().size() + 1],
-                static_cast<std::uint64_t>(time.nanoseconds()));
-  stream.seekg(0);
-  node.input(stream);
+// Adds a new file node `name` to `directory` in its sorted place.
+inline FileNode* addFile(DirectoryNode& directory, const std::string& name) {
+  return directory.add(new FileNode(name, &directory))->file();
 }
+
+// Writes `tree` and reads it into `back`, which must consume every byte.
+inline void roundTrip(const TreeNode& tree, DirectoryNode& back) {
+  MemoryStream stream;
+  tree.output(stream);
+  stream.seekg(0);
+  back.input(stream);
+  EXPECT_EQ(stream.tellg(), stream.size());
+}
+
+// Every file node below `directory`, deleted ones and those below deleted directories
+// included, depth-first.
+inline std::vector<FileNode*> allFiles(DirectoryNode& directory) {
+  std::vector<FileNode*> files;
+  for (SmartPointer<TreeNode>& child : directory) {
+    if (DirectoryNode* sub = child->directory()) {
+      const std::vector<FileNode*> below = allFiles(*sub);
+      files.insert(files.end(), below.begin(), below.end());
+    } else {
+      files.push_back(child->file());
+    }
+  }
+  return files;
+}
+
+// Records the files a commit starts and the questions it asks; cancels from the question
+// after `allowed` on.
+class Meter : public ProgressMeter {
+ public:
+  void startFile(char const* name) override { started.emplace_back(name); }
+  bool cancelled() override { return ++asked > allowed; }
+
+  std::vector<std::string> started;
+  int asked = 0;
+  int allowed = 1 << 30;
+};
 
 // Stored bytes composed field by field.
 class Record {
  public:
-  Record& u8(unsigned value) {
-    bytes_ += static_cast<char>(value);
-    return *this;
-  }
   Record& u32(std::uint32_t value) {
     char raw[4];
     storeLittle32(raw, value);
@@ -57,7 +87,9 @@ class Record {
   }
   // The base record: name, deleted, time stamp, read-only.
   Record& base(const std::string& name, bool deleted, std::int64_t time, bool readOnly) {
-    return text(name).u8(deleted).i64(time).u8(readOnly);
+    text(name).bytes_ += static_cast<char>(deleted);
+    i64(time).bytes_ += static_cast<char>(readOnly);
+    return *this;
   }
   const std::string& bytes() const { return bytes_; }
 

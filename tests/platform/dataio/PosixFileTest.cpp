@@ -1,12 +1,11 @@
+// The file object of the platform: creation flags, and reads, writes, seeks and truncations
+// against a model, unbuffered and buffered.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
 
-#include "IOPosition.h"
 #include "TestSupport.h"
 #include "VeskDataIO.h"
 
@@ -45,14 +44,6 @@ TEST(VeskCreateIOTest, CreationFlags) {
   EXPECT_EQ(sizeOf(*open(path, FILE_CREATE_ALWAYS)), 0u);
   writeFile(path, "content");
   EXPECT_EQ(sizeOf(*open(path, FILE_TRUNCATE_EXISTING)), 0u);
-
-  const auto readOnly = open(folder.file("b"), FILE_CREATE_ALWAYS, 0, VESK_ACCESS_READ);
-  ASSERT_NE(readOnly, nullptr);
-  EXPECT_TRUE(readOnly->ready());
-  EXPECT_EQ(readOnly->delayedPosition(), nullptr);
-  std::uint32_t done = 0;
-  EXPECT_EQ(readOnly->writeBytes("x", 1, &done), 0);
-  EXPECT_NE(readOnly->lastError(), 0);
 
   EXPECT_EQ(open(folder.path().string(), FILE_OPEN_EXISTING, 0, VESK_ACCESS_READ), nullptr);
 }
@@ -128,73 +119,11 @@ void agreeWithModel(int bufferSize) {
   EXPECT_EQ(readFile(path), model);
 }
 
-TEST(PosixFileTest, UnbufferedAgreesWithModel) {
-  agreeWithModel(0);
-}
-TEST(PosixFileTest, SmallBufferAgreesWithModel) {
-  agreeWithModel(64);
-}
-TEST(PosixFileTest, LargeBufferAgreesWithModel) {
-  agreeWithModel(2097152);
-}
-
-TEST(PosixFileTest, PositionsBeyondFourGibibytes) {
-  TempDir folder;
-  const std::string path = folder.file("sparse");
-  const std::int64_t far = (std::int64_t{5} << 30) + 3;
-  for (int bufferSize : {0, 2097152}) {
-    const auto file = open(path, FILE_CREATE_ALWAYS, bufferSize);
-    ASSERT_NE(file->seek(0, far), 0);
-    std::uint32_t done = 0;
-    ASSERT_NE(file->writeBytes("tail", 4, &done), 0);
-    EXPECT_EQ(file->tell(), far + 4);
-    EXPECT_EQ(sizeOf(*file), static_cast<std::uint64_t>(far + 4));
-    EXPECT_NE(file->atEnd(), 0);
-    ASSERT_NE(file->seek(2, -4), 0);
-    EXPECT_EQ(file->tell(), far);
-    char back[4];
-    ASSERT_NE(file->readBytes(back, 4, &done), 0);
-    EXPECT_EQ(std::string(back, 4), "tail");
-    ASSERT_NE(file->seek(1, -6), 0);
-    ASSERT_NE(file->readBytes(back, 4, &done), 0);
-    EXPECT_EQ(std::string(back, 4), std::string("\0\0ta", 4));
-    ASSERT_NE(file->seek(0, (std::int64_t{4} << 30) + 1), 0);
-    ASSERT_NE(file->setEndOfFile(), 0);
-    EXPECT_EQ(sizeOf(*file), (std::uint64_t{4} << 30) + 1);
-    EXPECT_NE(file->sync(), 0);
+TEST(PosixFileTest, UnbufferedAndBufferedAgreeWithModel) {
+  for (int bufferSize : {0, 64, 2097152}) {
+    SCOPED_TRACE("buffer " + std::to_string(bufferSize));
+    agreeWithModel(bufferSize);
   }
-}
-
-// After dropBuffer() the descriptor may be written behind the file object's back, whatever
-// its buffer held: bytes read ahead or bytes waiting to be written.
-TEST(PosixFileTest, DropBufferLetsTheDescriptorBeUsedDirectly) {
-  TempDir folder;
-  const std::string path = folder.file("coherent");
-  writeFile(path, "0123456789");
-  const auto file = open(path, FILE_OPEN_EXISTING, 2097152);
-  char bytes[4];
-  std::uint32_t done = 0;
-  ASSERT_NE(file->readBytes(bytes, 2, &done), 0);  // reads the whole file ahead
-  ASSERT_NE(file->dropBuffer(), 0);
-  ASSERT_EQ(::pwrite(file->descriptor(), "ab", 2, 3), 2);
-  ASSERT_NE(file->readBytes(bytes, 2, &done), 0);
-  EXPECT_EQ(std::string(bytes, 2), "2a");
-  ASSERT_NE(file->writeBytes("W", 1, &done), 0);  // waits in the buffer
-  ASSERT_NE(file->dropBuffer(), 0);
-  ASSERT_EQ(::pread(file->descriptor(), bytes, 3, 3), 3);
-  EXPECT_EQ(std::string(bytes, 3), "aW5");
-
-  const auto readOnly = open(path, FILE_OPEN_EXISTING, 2097152, VESK_ACCESS_READ);
-  EXPECT_EQ(readOnly->writeBytes("lost", 4, &done), 0);  // fails now, not when flushed
-  EXPECT_EQ(readOnly->lastError(), EBADF);
-}
-
-TEST(IOPositionTest, AnswersItsPosition) {
-  const std::unique_ptr<IOPosition> later =
-      std::make_unique<IOPosition>(std::int64_t{1} << 40, false);
-  EXPECT_FALSE(later->isReady());
-  EXPECT_EQ(later->position(), std::int64_t{1} << 40);
-  EXPECT_TRUE(IOPosition(3).isReady());
 }
 
 }  // namespace

