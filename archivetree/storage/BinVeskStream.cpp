@@ -28,6 +28,8 @@ constexpr std::size_t kUserPiece = std::size_t{1} << 20;
 constexpr std::uint64_t kSmallestKernelPiece = 65536;
 // Files up to this size are copied through the file object's buffer.
 constexpr unsigned kBufferedCopy = 1u << 20;
+// Bytes per splice of a larger file: the capacity asked of the pipe between the files.
+constexpr std::size_t kSplicePiece = std::size_t{1} << 20;
 constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
 
 std::uint32_t accessOf(int mode) {
@@ -107,6 +109,82 @@ bool writeAt(int file, const char* buffer, std::size_t count, off64_t offset) {
     offset += written;
   }
   return true;
+}
+
+// A pipe to splice through, closed on every way out. Its capacity is raised to
+// kSplicePiece where the system allows; a smaller one only costs more calls.
+class SplicePipe {
+ public:
+  SplicePipe() {
+    if (::pipe2(ends_, O_CLOEXEC) == 0) {
+      ::fcntl(ends_[1], F_SETPIPE_SZ, static_cast<int>(kSplicePiece));
+    } else {
+      ends_[0] = ends_[1] = -1;
+    }
+  }
+  SplicePipe(const SplicePipe&) = delete;
+  SplicePipe& operator=(const SplicePipe&) = delete;
+  ~SplicePipe() {
+    if (ends_[0] >= 0) {
+      ::close(ends_[0]);
+      ::close(ends_[1]);
+    }
+  }
+
+  bool open() const { return ends_[0] >= 0; }
+  int readEnd() const { return ends_[0]; }
+  int writeEnd() const { return ends_[1]; }
+
+ private:
+  int ends_[2];
+};
+
+// Moves all `count` bytes in `pipe` to `out` at `outAt`; answers how many arrived.
+std::size_t drain(const SplicePipe& pipe, int out, off64_t outAt, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    off64_t outOffset = outAt + static_cast<off64_t>(done);
+    const ssize_t put =
+        ::splice(pipe.readEnd(), nullptr, out, &outOffset, count - done, SPLICE_F_MOVE);
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return done;
+}
+
+// Copies up to `count` bytes from `in` at `inAt` to `out` at `outAt` through a pipe, in the
+// kernel, and answers how many reached `out`. Stops early where the source ends or the
+// system cannot splice, leaving the rest and the report of any fault to transfer(). Where
+// the two positions lie differently on the page grid (every block sits behind its 8-byte
+// prefix) this is faster than copy_file_range, which splices in pieces of a few pages.
+std::uint64_t spliceFile(int in, std::int64_t inAt, int out, std::int64_t outAt,
+                         std::uint64_t count) {
+  const SplicePipe pipe;
+  std::uint64_t done = 0;
+  while (pipe.open() && done < count) {
+    off64_t inOffset = offsetAt(inAt, done);
+    const ssize_t got =
+        ::splice(in, &inOffset, pipe.writeEnd(), nullptr,
+                 static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kSplicePiece)),
+                 SPLICE_F_MOVE);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      break;
+    }
+    const std::size_t put = drain(pipe, out, offsetAt(outAt, done), static_cast<std::size_t>(got));
+    done += put;
+    if (put < static_cast<std::size_t>(got)) {
+      break;
+    }
+  }
+  return done;
 }
 
 enum class Fault { none, reading, writing };
@@ -330,8 +408,12 @@ unsigned BinVeskStream::copyFile(const char* source, unsigned count,
   }
   dropBuffer();
   const std::int64_t at = io->tell();
-  const Transfer copied = transfer(file.descriptor(), sourceOffset, io->descriptor(), at, count,
-                                   kUnbounded, [this](std::size_t n) { return scratch(n); });
+  const std::uint64_t spliced =
+      spliceFile(file.descriptor(), sourceOffset, io->descriptor(), at, count);
+  Transfer copied = transfer(file.descriptor(), offsetAt(sourceOffset, spliced), io->descriptor(),
+                             offsetAt(at, spliced), count - spliced, kUnbounded,
+                             [this](std::size_t n) { return scratch(n); });
+  copied.done += spliced;
   if (io->seek(0, at + static_cast<std::int64_t>(copied.done)) == 0) {
     failWith(kMessageCannotPosition);
   }

@@ -114,7 +114,7 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
   } const shm{(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : folder.path()) /
               ("vesk-stream-test-" + std::to_string(::getpid()))};
   const std::vector<std::pair<std::string, std::int64_t>> sources = {
-      {folder.file("small"), 1000}, {folder.file("large"), 1500000}, {shm.path, 300000}};
+      {folder.file("small"), 1000}, {folder.file("large"), 3500000}, {shm.path, 300000}};
   for (const auto& [path, length] : sources) {
     writeFile(path, randomBytes(static_cast<std::size_t>(length), seed));
   }
