@@ -173,25 +173,8 @@ TEST(DirectoryEditingTest, RandomEditsKeepTheOrderAndTheCounts) {
   const char* pool[] = {"a", "B", "b", "c(1)", "C", "readme", "Readme.txt", "\xE9t\xE9", "_", ""};
   for (int step = 0; step < 3000; ++step) {
     DirectoryNode* at = directories[random() % directories.size()];
-    const char* name = pool[random() % std::size(pool)];
-    switch (random() % 6) {
-      case 0:
-        directories.push_back(at->addDirectory(name));
-        break;
-      case 1:
-      case 2:
-        at->add(new FileNode(name, at));
-        break;
-      case 3:
-        at->add(new UncommittedFileNode(name, at, static_cast<unsigned>(random()), TimeDate()));
-        break;
-      case 4:
-        at->addTree(std::string(name) + "/" + pool[random() % std::size(pool)]);
-        break;
-      default:
-        if (!at->empty()) {
-          at->remove(std::next(at->begin(), static_cast<long>(random() % at->size()))->get());
-        }
+    if (DirectoryNode* added = test::editAtRandom(*at, random, pool)) {
+      directories.push_back(added);
     }
     checkSubtree(root);
     if (::testing::Test::HasFatalFailure()) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "FileNode.h"
 #include "MemoryStream.h"
 #include "ProgressMeter.h"
+#include "UncommittedFileNode.h"
 
 namespace vesk::test {
 
@@ -27,6 +30,35 @@ Node* adopt(DirectoryNode& parent, Node* child) {
 // Adds a new file node `name` to `directory` in its sorted place.
 inline FileNode* addFile(DirectoryNode& directory, const std::string& name) {
   return directory.add(new FileNode(name, &directory))->file();
+}
+
+// One random edit of `directory` with names drawn from `names`: a directory, a chain of two,
+// a file or a pending file added, or a child removed. Answers the directory it added, if any.
+template <std::size_t N>
+DirectoryNode* editAtRandom(DirectoryNode& directory, std::mt19937& random,
+                            const char* const (&names)[N]) {
+  const std::string name = names[random() % N];
+  switch (random() % 6) {
+    case 0:
+      return directory.addDirectory(name);
+    case 1:
+      directory.addTree(name + "/" + names[random() % N]);
+      break;
+    case 2:
+    case 3:
+      addFile(directory, name);
+      break;
+    case 4:
+      directory.add(
+          new UncommittedFileNode(name, &directory, static_cast<unsigned>(random()), TimeDate()));
+      break;
+    default:
+      if (!directory.empty()) {
+        directory.remove(
+            std::next(directory.begin(), static_cast<long>(random() % directory.size()))->get());
+      }
+  }
+  return nullptr;
 }
 
 // Writes `tree` and reads it into `back`, which must consume every byte.
