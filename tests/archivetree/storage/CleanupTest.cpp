@@ -108,16 +108,18 @@ TEST_F(CleanupTest, SharedBlocksSurviveAndGoOnceWithTheirLastUsers) {
 }
 
 TEST_F(CleanupTest, VerifyCommittedFollowsTheChain) {
+  const std::pair<std::string, bool> archives[] = {
+      {"", true},
+      {block("ab") + block("c"), true},
+      {block("ab") + block("c") + test::prefix(0), false},
+      {block("ab") + block("c").substr(0, 8), false},
+      {block("ab") + std::string(8, '\xFF'), false},
+  };
   DirectoryNode root;
-  EXPECT_TRUE(root.verifyCommitted(archive_));
-  archive_.bytes() = block("ab") + block("c");
-  EXPECT_TRUE(root.verifyCommitted(archive_));
-  archive_.bytes() += std::string(8, '\0');
-  EXPECT_FALSE(root.verifyCommitted(archive_));
-  archive_.bytes() = block("ab") + block("c").substr(0, 8);
-  EXPECT_FALSE(root.verifyCommitted(archive_));
-  archive_.bytes() = block("ab") + "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
-  EXPECT_FALSE(root.verifyCommitted(archive_));
+  for (const auto& [bytes, chained] : archives) {
+    archive_.bytes() = bytes;
+    EXPECT_EQ(root.verifyCommitted(archive_), chained) << bytes.size();
+  }
   archive_.bytes() = block("ab") + "xyz";
   EXPECT_VESK_ERROR(root.verifyCommitted(archive_), "Cannot read from stream");
 }
@@ -136,7 +138,8 @@ TEST_F(CleanupTest, CommitAfterCleanup) {
 }
 
 // Builds a tree of committed files of random sizes in nested folders, deletes a random
-// part, cleans up and checks every survivor's data, the length and the reported names.
+// part, cleans up and compares the whole archive, every survivor's block and the reported
+// names with what is expected.
 void cleanRandomTree(unsigned seed, bool reload) {
   test::TempDir folder;
   std::mt19937 random(seed);
@@ -146,17 +149,17 @@ void cleanRandomTree(unsigned seed, bool reload) {
     DirectoryNode* parent = directories[random() % directories.size()];
     directories.push_back(parent->addDirectory("d" + std::to_string(i)));
   }
-  // The file fN holds the letter N % 26 + 'a' repeated: its data can be told from its name.
-  const auto letter = [](const FileNode& file) {
-    return static_cast<char>('a' + std::stoi(file.name().str().substr(1)) % 26);
-  };
+  std::vector<std::string> data;  // of the file fN, by N
   for (int i = 0; i < 300; ++i) {
     const std::string path = folder.file("f" + std::to_string(i));
-    std::string data(random() % 3 == 0 ? 0 : random() % 5000, static_cast<char>('a' + i % 26));
-    test::writeFile(path, data);
+    data.emplace_back(random() % 3 == 0 ? 0 : random() % 5000, static_cast<char>('a' + i % 26));
+    test::writeFile(path, data.back());
     directories[random() % directories.size()]->addUncommittedFile(
-        path, static_cast<unsigned>(data.size()), TimeDate(), 0);
+        path, static_cast<unsigned>(data.back().size()), TimeDate(), 0);
   }
+  const auto dataOf = [&data](const FileNode& file) -> const std::string& {
+    return data[std::stoul(file.name().str().substr(1))];
+  };
   MemoryStream archive;
   ConCommittedFiles records;
   test::Meter meter;
@@ -167,33 +170,29 @@ void cleanRandomTree(unsigned seed, bool reload) {
       file->parent()->remove(file);
     }
   }
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 3; ++i) {  // marks their whole subtrees
     DirectoryNode* victim = directories[1 + random() % (directories.size() - 1)];
     victim->parent()->remove(victim);
   }
-  std::int64_t removedBytes = 0;
+  // The blocks in archive order, less those of deleted files with data. A deleted directory
+  // is stored without its children: once reloaded, the tree no longer knows their blocks,
+  // and cleanup leaves them where they are.
+  std::vector<FileNode*> files = test::allFiles(root);
+  std::sort(files.begin(), files.end(),
+            [](FileNode* x, FileNode* y) { return x->offsetPrefix() < y->offsetPrefix(); });
+  std::string expected;
   std::vector<std::string> expectedRemoved;
-  unsigned survivors = 0;
-  bool emptySurvivor = false;
-  for (const FileNode* file : test::allFiles(root)) {
+  for (const FileNode* file : files) {
     bool ancestorDeleted = false;
     for (const TreeNode* node = file->parent(); node != nullptr; node = node->parent()) {
       ancestorDeleted = ancestorDeleted || node->deleted();
     }
-    // A deleted directory is stored without its children: once reloaded, the tree no longer
-    // knows their blocks, and cleanup leaves them where they are.
-    if (reload && ancestorDeleted) {
-      continue;
-    }
-    if (!file->deleted()) {  // removing a directory marks its whole subtree
-      ++survivors;
-      emptySurvivor = emptySurvivor || file->fileSize() == 0;
-    } else if (file->fileSize() > 0) {
-      removedBytes += 8 + file->fileSize();
+    if (file->deleted() && file->fileSize() > 0 && !(reload && ancestorDeleted)) {
       expectedRemoved.push_back(file->pathName().str());
+    } else {
+      expected += block(dataOf(*file));
     }
   }
-  const std::int64_t lengthBefore = archive.size();
 
   DirectoryNode reloaded;
   DirectoryNode* tree = &root;
@@ -202,25 +201,19 @@ void cleanRandomTree(unsigned seed, bool reload) {
     tree = &reloaded;
   }
   std::vector<std::string> removedNames = clean(*tree, archive);
-  EXPECT_EQ(archive.size(), lengthBefore - removedBytes);
-  EXPECT_EQ(tree->verifyCommitted(archive), !emptySurvivor);
+  EXPECT_EQ(archive.bytes(), expected);
+  EXPECT_FALSE(tree->verifyCommitted(archive));  // the empty blocks' zero prefixes
   std::sort(removedNames.begin(), removedNames.end());
   std::sort(expectedRemoved.begin(), expectedRemoved.end());
   EXPECT_EQ(removedNames, expectedRemoved);
-
-  unsigned live = 0;
   for (const FileNode* file : test::allFiles(*tree)) {
     if (!file->deleted()) {
-      ++live;
       const auto at = static_cast<std::size_t>(file->offsetPrefix());
-      ASSERT_EQ(archive.bytes().substr(at, 8 + file->fileSize()),
-                block(std::string(file->fileSize(), letter(*file))));
+      ASSERT_EQ(archive.bytes().substr(at, 8 + file->fileSize()), block(dataOf(*file)));
     }
   }
-  EXPECT_EQ(live, survivors);
-  const std::string after = archive.bytes();
   EXPECT_TRUE(clean(*tree, archive).empty());
-  EXPECT_EQ(archive.bytes(), after);
+  EXPECT_EQ(archive.bytes(), expected);
 }
 
 TEST(CleanupRandomTest, SurvivorsKeepTheirData) {
@@ -232,33 +225,28 @@ TEST(CleanupRandomTest, SurvivorsKeepTheirData) {
 
 TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
   test::TempDir folder;
-  const std::string path = folder.file("sparse.arc");
   const unsigned fillerSize = 0xFFFFFF00u;  // a hole of almost 4 GiB, never written
   const std::int64_t removedAt = 8 + std::int64_t{fillerSize};
-  const std::int64_t keptAt = removedAt + 108;
-  {
-    BinVeskStream archive(path.c_str(), 0x01 | 0x02 | 0x10, true);
-    archive.write(test::prefix(fillerSize).data(), 8);
-    const std::string blocks = block(std::string(100, 'r')) + block(std::string(100, 'k'));
-    archive.seekp(removedAt).write(blocks.data(), static_cast<unsigned>(blocks.size()));
-  }
+  BinVeskStream archive(folder.file("sparse.arc").c_str(), 0x01 | 0x02 | 0x10, true);
+  archive.write(test::prefix(fillerSize).data(), 8);
+  const std::string blocks = block(std::string(100, 'r')) + block(std::string(100, 'k'));
+  archive.seekp(removedAt).write(blocks.data(), static_cast<unsigned>(blocks.size()));
   DirectoryNode root;
-  FileNode* filler = test::adopt(root, new FileNode("filler", &root, fillerSize, TimeDate()));
-  filler->offsetPrefix(0);
-  FileNode* removed = test::adopt(root, new FileNode("removed", &root, 100, TimeDate()));
-  removed->offsetPrefix(removedAt);
-  removed->deleted(true);
-  FileNode* kept = test::adopt(root, new FileNode("kept", &root, 100, TimeDate()));
-  kept->offsetPrefix(keptAt);
+  const auto committed = [&root](const char* name, unsigned size, std::int64_t at) {
+    FileNode* file = test::adopt(root, new FileNode(name, &root, size, TimeDate()));
+    file->offsetPrefix(at);
+    return file;
+  };
+  FileNode* filler = committed("filler", fillerSize, 0);
+  committed("removed", 100, removedAt)->deleted(true);
+  FileNode* kept = committed("kept", 100, removedAt + 108);
 
-  BinVeskStream archive(path.c_str(), 0x01 | 0x02, true);
-  ConFileString names;
-  root.cleanup(archive, names);
+  EXPECT_EQ(clean(root, archive), std::vector<std::string>{"\\removed"});
   EXPECT_EQ(kept->offsetPrefix(), removedAt);
   EXPECT_EQ(archive.size(), removedAt + 108);
   EXPECT_EQ(filler->offsetPrefix(), 0);
   std::string back(108, '\0');
-  archive.seekg(kept->offsetPrefix()).read(back.data(), 108);
+  archive.seekg(removedAt).read(back.data(), 108);
   EXPECT_EQ(back, block(std::string(100, 'k')));
   EXPECT_TRUE(root.verifyCommitted(archive));
 }

@@ -112,19 +112,6 @@ TEST(TreeRecordTest, RandomTreesRoundTrip) {
   }
 }
 
-TEST(TreeRecordTest, ADeletedDirectoryIsStoredWithoutChildren) {
-  DirectoryNode root;
-  auto* gone = adopt(root, new DirectoryNode("gone", &root));
-  adopt(*gone, new FileNode("g", gone));
-  gone->deleted(true);
-  MemoryStream bytes;
-  gone->output(bytes);
-  EXPECT_EQ(bytes.bytes().substr(4 + 4 + 1 + 8 + 1, 4), std::string(4, '\0'));  // the count
-  DirectoryNode back;
-  test::roundTrip(root, back);
-  EXPECT_TRUE(back.front()->directory()->empty());
-}
-
 TEST(TreeRecordTest, ObjectSizeIsTheRecordLength) {
   DirectoryNode root("root", nullptr);
   root.description("about");
