@@ -36,33 +36,45 @@ unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
 
 using test::roundTrip;
 
-TEST(TreeLimitsTest, FourThousandNestedDirectories) {
+TEST(TreeLimitsTest, DeepNestingLongNamesAndEveryByteValue) {
   test::TempDir folder;
-  const std::string source = folder.file("leaf");
-  test::writeFile(source, "leaf data");
   DirectoryNode root("top", nullptr);
-  std::string path = "top";
   std::string chain;
+  std::string path = "top";
   for (unsigned level = 0; level < DirectoryNode::kMaximumStoredDepth; ++level) {
     chain += "/d";
     path += "\\d";
   }
   root.addTree(chain);
-  TreeNodeIterator iterator(&root);
-  DirectoryNode* deepest = iterator.findDirectory(path);
+  DirectoryNode* deepest = TreeNodeIterator(&root).findDirectory(path);
   ASSERT_NE(deepest, nullptr);
-  deepest->addUncommittedFile(source, 9, TimeDate(), 0);
-  EXPECT_EQ(root.numberOfItems(true), DirectoryNode::kMaximumStoredDepth + 1);
+  std::string everyByte(255, '\0');
+  std::iota(everyByte.begin(), everyByte.end(), '\1');
+  // A pending file in the deepest directory, and in two directories of those names one each.
+  const std::string names[] = {"leaf", std::string(65535, 'n'), everyByte};
+  for (const std::string& name : names) {
+    DirectoryNode* directory = name == "leaf" ? deepest : root.addDirectory(name);
+    EXPECT_EQ(name == "leaf" ? deepest : root.findDirectory(name), directory);
+    const std::string source = folder.file("data" + std::to_string(name.size()));
+    test::writeFile(source, name);
+    directory->addUncommittedFile(source, static_cast<unsigned>(name.size()), TimeDate(), 0)
+        ->name(name);
+  }
+  EXPECT_EQ(root.numberOfItems(true), DirectoryNode::kMaximumStoredDepth + 5);
 
   std::unique_ptr<TreeNode> copy(root.clone(nullptr));
   DirectoryNode back;
   roundTrip(*copy->directory(), back);
-  EXPECT_EQ(back.numberOfDirectories(true), DirectoryNode::kMaximumStoredDepth);
+  EXPECT_EQ(back.numberOfDirectories(true), DirectoryNode::kMaximumStoredDepth + 2);
+  for (const std::string& name : {names[1], names[2]}) {
+    ASSERT_NE(back.findDirectory(name), nullptr);
+    EXPECT_NE(back.findDirectory(name)->findFile(name), nullptr);
+  }
   TreeSearcher searcher(path + "\\le*", &root);
   EXPECT_NE(searcher.first(), nullptr);
 
   MemoryStream archive;
-  EXPECT_EQ(commitAndCleanUp(root, archive), 1u);
+  EXPECT_EQ(commitAndCleanUp(root, archive), 3u);
   EXPECT_EQ(archive.size(), 0);
 
   deepest->addDirectory("one too many");
@@ -93,31 +105,6 @@ TEST(TreeLimitsTest, WideDirectories) {
   EXPECT_EQ(back.numberOfItems(true), 100001u);
   std::unique_ptr<TreeNode> copy(back.clone(nullptr));
   EXPECT_EQ(copy->directory()->numberOfItems(true), 100001u);
-}
-
-TEST(TreeLimitsTest, LongNamesAndEveryByteValue) {
-  test::TempDir folder;
-  DirectoryNode root("top", nullptr);
-  const std::string longName(65535, 'n');
-  std::string everyByte(255, '\0');
-  std::iota(everyByte.begin(), everyByte.end(), '\1');
-  for (const std::string& name : {longName, everyByte}) {
-    DirectoryNode* directory = root.addDirectory(name);
-    const std::string source = folder.file("data" + std::to_string(name.size()));
-    test::writeFile(source, name);
-    directory->addUncommittedFile(source, static_cast<unsigned>(name.size()), TimeDate(), 0)
-        ->name(name);
-    EXPECT_EQ(root.findDirectory(name), directory);
-  }
-
-  DirectoryNode back;
-  roundTrip(root, back);
-  EXPECT_NE(back.findDirectory(longName), nullptr);
-  EXPECT_NE(back.findDirectory(everyByte), nullptr);
-
-  MemoryStream archive;
-  EXPECT_EQ(commitAndCleanUp(root, archive), 2u);
-  EXPECT_EQ(archive.size(), 0);
 }
 
 }  // namespace

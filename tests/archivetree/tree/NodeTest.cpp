@@ -20,15 +20,9 @@ TEST(TreeNodeTest, CopiesClonesAndEquality) {
   DirectoryNode root;
   DirectoryNode other;
   FileNode source("f", &root);  // read-only, stamped and created at kPast, its block at 40
-  MemoryStream stored(test::Record()
-                          .base("f", false, 123456789, true)
-                          .u32(1)
-                          .u32(0)
-                          .i64(40)
-                          .u32(1)
-                          .i64(123456789)
-                          .u32(0)
-                          .bytes());
+  test::Record record;
+  record.base("f", false, 123456789, true).u32(1).u32(0).i64(40);
+  MemoryStream stored(record.u32(1).i64(123456789).u32(0).bytes());
   source.input(stored);
 
   FileNode copied(source);  // everything but the time stamp, which is fresh
