@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "BinVeskStream.h"
@@ -46,39 +47,36 @@ class CommitTest : public ::testing::Test {
 TEST_F(CommitTest, BlocksFollowEachOtherAndNodesAreReplaced) {
   DirectoryNode root;
   DirectoryNode* sub = root.addDirectory("sub");
-  UncommittedFileNode* first = pending(*sub, source("a.txt", "hello"), 5);
-  pending(*sub, source("b.txt", ""), 0);
-  pending(root, source("c.txt", "xyz"), 3);
-  const std::string firstSource = first->uncommittedPathName().str();
-
+  const std::vector<std::string> sources = {
+      pending(*sub, source("a.txt", "hello"), 5)->uncommittedPathName().str(),
+      pending(*sub, source("b.txt", ""), 0)->uncommittedPathName().str(),
+      pending(root, source("c.txt", "xyz"), 3)->uncommittedPathName().str()};
   EXPECT_EQ(commit(root), 3u);
   EXPECT_EQ(archive_.bytes(), block("hello") + block("") + block("xyz"));
-  EXPECT_EQ(meter_.started.size(), 3u);
-  EXPECT_EQ(meter_.started[0], firstSource);
+  EXPECT_EQ(meter_.started, sources);
 
+  // Depth-first, with the offsets of the data.
+  const std::tuple<const char*, std::int64_t, unsigned> expected[] = {
+      {"\\sub\\a.txt", 8, 5}, {"\\sub\\b.txt", 21, 0}, {"\\c.txt", 29, 3}};
   ASSERT_EQ(records_.std::vector<CommittedFiles>::size(), 3u);
-  auto record = records_.begin();
-  EXPECT_EQ(records_.uncommittedName(record).str(), firstSource);
-  EXPECT_EQ(records_.committedName(record).str(), "\\sub\\a.txt");
-  EXPECT_EQ(records_.offset(record), 8);
-  EXPECT_EQ(records_.compressedSize(record), 5u);
-  FileNode const* committed = record->file();
-  EXPECT_EQ(committed->archiveCount(), 7u);
+  for (int i = 0; i < 3; ++i) {
+    const auto record = records_.begin() + i;
+    EXPECT_EQ(records_.uncommittedName(record).str(), sources[i]);
+    EXPECT_EQ(records_.committedName(record).str(), std::get<0>(expected[i]));
+    EXPECT_EQ(records_.offset(record), std::get<1>(expected[i]));
+    EXPECT_EQ(records_.compressedSize(record), std::get<2>(expected[i]));
+    EXPECT_EQ(record->file()->archiveCount(), 7u);
+  }
+  FileNode* committed = const_cast<FileNode*>(records_.begin()->file());
   EXPECT_EQ(sub->front().get(), committed);  // in the pending node's place
   EXPECT_EQ(committed->parent(), sub);
-  EXPECT_EQ(sub->numberOfUncommittedFiles(false), 0u);
-
-  ++record;
-  EXPECT_EQ(records_.offset(record), 13 + 8);
-  EXPECT_EQ(records_.compressedSize(record), 0u);
-  ++record;
-  sub->remove(const_cast<TreeNode*>(static_cast<TreeNode const*>(records_.begin()->file())));
+  sub->remove(committed);
   EXPECT_TRUE(records_.deleted(records_.begin()));
 
   // A second commit stamps committed files and stores nothing new.
   EXPECT_EQ(commit(root, 8), 0u);
-  EXPECT_EQ(record->file()->archiveCount(), 8u);
-  EXPECT_EQ(record->file()->offsetPrefix(), 21);
+  EXPECT_EQ(records_.at(2).file()->archiveCount(), 8u);
+  EXPECT_EQ(records_.at(2).file()->offsetPrefix(), 21);
   EXPECT_EQ(archive_.size(), 32);
 }
 
@@ -86,8 +84,8 @@ TEST_F(CommitTest, LargeArchivesAndSizes) {
   // An archive stream already longer than 4 GiB: a sparse file.
   const std::string path = folder_.file("large.arc");
   const std::int64_t start = (std::int64_t{1} << 32) + 100;
-  BinVeskStream(path.c_str(), 0x01 | 0x02 | 0x10, true).seekp(start - 1).write("\0", 1);
-  BinVeskStream archive(path.c_str(), 0x01 | 0x02, true);
+  BinVeskStream archive(path.c_str(), 0x01 | 0x02 | 0x10, true);
+  archive.seekp(start - 1).write("\0", 1);
   DirectoryNode root;
   DirectoryNode* sub = root.addDirectory("sub");
   pending(*sub, source("a", "first"), 5);
@@ -210,10 +208,9 @@ TEST_F(CommitTest, StreamFailuresPassOutAndKeepEarlierWork) {
       }
       return MemoryStream::write(buffer, count);
     }
-    int budget = 0;
+    int budget = 2;
   };
-  FailingArchive archive;
-  archive.budget = 2;  // the first file's prefix and data
+  FailingArchive archive;  // takes the first file's prefix and data
   DirectoryNode root;
   pending(root, source("a", "1"), 1);
   UncommittedFileNode* second = pending(root, source("b", "2"), 1);

@@ -136,27 +136,25 @@ TEST_F(FaultInjectionTest, CommitKeepsWhatItStored) {
 }
 
 TEST_F(FaultInjectionTest, CleanupFailsBeforeFixingPositions) {
-  // An archive of four committed files, two of them deleted, saved with its tree.
-  const std::string cleanArchive = folder_.file("clean.arc");
-  const std::string treePath = folder_.file("tree");
+  // An archive of four committed files, two of them deleted, and its stored tree.
+  MemoryStream cleanArchive;
+  MemoryStream tree;
   {
     DirectoryNode root;
     pendingTree(root);
-    BinVeskStream archive(cleanArchive.c_str(), 0x01 | 0x02 | 0x10, false);
     ConCommittedFiles records;
-    root.commit(archive, records, meter_, 1);
-    records.at(0).file()->parent()->remove(const_cast<FileNode*>(records.at(0).file()));
-    records.at(2).file()->parent()->remove(const_cast<FileNode*>(records.at(2).file()));
-    BinVeskStream tree(treePath.c_str(), 0x01 | 0x02 | 0x10, false);
+    root.commit(cleanArchive, records, meter_, 1);
+    for (unsigned i : {0u, 2u}) {
+      records.at(i).file()->parent()->remove(const_cast<FileNode*>(records.at(i).file()));
+    }
     root.output(tree);
   }
   const std::string archivePath = folder_.file("archive");
   everyFailurePoint(
       [&](long failAt) {
-        test::writeFile(archivePath, test::readFile(cleanArchive));
+        test::writeFile(archivePath, cleanArchive.bytes());
         DirectoryNode root;
-        BinVeskStream tree(treePath.c_str(), 0x01, false);
-        root.input(tree);
+        root.input(tree.seekg(0));
         const std::vector<FileNode*> files = test::allFiles(root);
         std::vector<std::int64_t> before;
         for (FileNode* file : files) {

@@ -3,6 +3,7 @@
 
 #include <random>
 #include <typeinfo>
+#include <vector>
 
 #include "DirectoryNode.h"
 #include "TestSupport.h"
@@ -30,39 +31,6 @@ std::string goldenTree() {
   record.u32(3).u32(0).i64(-1).u32(0xFFFFFFFF).i64(8).u32(0xFFFFFFFF).text("in\\s");
   record.i64(0x123456789).text("W>||/o.arc");
   return record.bytes();
-}
-
-// A tree of every kind of node, some of them deleted.
-void fillRandomTree(DirectoryNode& directory, std::mt19937& random, int depth) {
-  const int children = static_cast<int>(random() % 6);
-  for (int i = 0; i < children; ++i) {
-    const std::string name = "n" + std::to_string(random() % 1000);
-    TreeNode* child = nullptr;
-    switch (random() % 4) {
-      case 0:
-        child = adopt(directory, new DirectoryNode(name.c_str(), &directory));
-        if (depth < 4) {
-          fillRandomTree(*child->directory(), random, depth + 1);
-        }
-        break;
-      case 1:
-        child =
-            adopt(directory, new FileNode(name.c_str(), &directory, static_cast<unsigned>(random()),
-                                          TimeDate::fromNanoseconds(random()), 3));
-        child->file()->offsetPrefix(static_cast<std::int64_t>(random()) << 20);
-        break;
-      case 2:
-        child = adopt(directory, new UncommittedFileNode(("VOL>||/a/" + name).c_str(), &directory,
-                                                         7, TimeDate()));
-        break;
-      default:
-        child = adopt(directory,
-                      new UncommittedArchiveNode(("x\\" + name).c_str(), &directory, 9,
-                                                 std::int64_t{1} << 40, "A>||/b", TimeDate()));
-    }
-    child->deleted(random() % 5 == 0);
-    child->readOnly(random() % 3 == 0);
-  }
 }
 
 TEST(TreeRecordTest, GoldenBytesReadAndWrite) {
@@ -96,10 +64,17 @@ TEST(TreeRecordTest, GoldenBytesReadAndWrite) {
 
 TEST(TreeRecordTest, RandomTreesRoundTrip) {
   std::mt19937 random(3);
-  for (int round = 0; round < 50; ++round) {
+  const char* pool[] = {"a", "b", "c", "d", "e", "f"};
+  for (int round = 0; round < 50; ++round) {  // trees of every kind of node, some deleted
     DirectoryNode root("top", nullptr);
     root.description("round " + std::to_string(round));
-    fillRandomTree(root, random, 0);
+    std::vector<DirectoryNode*> directories{&root};
+    for (auto edit = random() % 80; edit > 0; --edit) {
+      DirectoryNode* at = directories[random() % directories.size()];
+      if (DirectoryNode* added = test::editAtRandom(*at, random, pool)) {
+        directories.push_back(added);
+      }
+    }
     // What is read back is written again to the same bytes; the golden test makes sure that
     // those bytes hold every field.
     MemoryStream first;

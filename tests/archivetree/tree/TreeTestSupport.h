@@ -16,6 +16,7 @@
 #include "FileNode.h"
 #include "MemoryStream.h"
 #include "ProgressMeter.h"
+#include "UncommittedArchiveNode.h"
 #include "UncommittedFileNode.h"
 
 namespace vesk::test {
@@ -33,32 +34,42 @@ inline FileNode* addFile(DirectoryNode& directory, const std::string& name) {
 }
 
 // One random edit of `directory` with names drawn from `names`: a directory, a chain of two,
-// a file or a pending file added, or a child removed. Answers the directory it added, if any.
+// a committed file, a pending file or an archive slice added, some of them read-only, or a
+// child removed. Answers the directory it added, if any.
 template <std::size_t N>
 DirectoryNode* editAtRandom(DirectoryNode& directory, std::mt19937& random,
                             const char* const (&names)[N]) {
   const std::string name = names[random() % N];
+  const auto size = static_cast<unsigned>(random());
+  TreeNode* node = nullptr;
   switch (random() % 6) {
     case 0:
-      return directory.addDirectory(name);
+      node = directory.addDirectory(name);
+      break;
     case 1:
       directory.addTree(name + "/" + names[random() % N]);
-      break;
+      return nullptr;
     case 2:
+      node = directory.add(
+          new FileNode(name, &directory, size, TimeDate::fromNanoseconds(random()), 3));
+      node->file()->offsetPrefix(static_cast<std::int64_t>(random()) << 20);
+      break;
     case 3:
-      addFile(directory, name);
+      node = directory.add(new UncommittedFileNode("V>||/" + name, &directory, size, TimeDate()));
       break;
     case 4:
-      directory.add(
-          new UncommittedFileNode(name, &directory, static_cast<unsigned>(random()), TimeDate()));
+      node = directory.add(new UncommittedArchiveNode("x\\" + name, &directory, size,
+                                                      std::int64_t{1} << 40, "A>||/b", TimeDate()));
       break;
     default:
       if (!directory.empty()) {
         directory.remove(
             std::next(directory.begin(), static_cast<long>(random() % directory.size()))->get());
       }
+      return nullptr;
   }
-  return nullptr;
+  node->readOnly(random() % 3 == 0);
+  return node->directory();
 }
 
 // Writes `tree` and reads it into `back`, which must consume every byte.
