@@ -9,9 +9,6 @@
 #include "BinVeskStream.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
-#include "DirectoryNode.h"
-#include "FileNode.h"
-#include "MemoryStream.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
 
@@ -102,8 +99,13 @@ TEST_F(CleanupTest, SharedBlocksSurviveAndGoOnceWithTheirLastUsers) {
   EXPECT_EQ(archive_.bytes(), block("shared data") + block("tail"));
   root.remove(original);  // with its copy: two records of one block, which goes once
   copies->remove(copies->findFile("original"));
-  EXPECT_EQ(clean(root, archive_).size(), 2u);
-  EXPECT_EQ(archive_.bytes(), block("tail"));
+  test::writeFile(folder_.file("new"), "new");
+  root.addUncommittedFile(folder_.file("new"), 3, TimeDate(), 0);
+  ConCommittedFiles records;
+  ConFileString removed;  // a commit that cleans up too
+  EXPECT_EQ(root.commit(archive_, records, removed, meter_, 2), 1u);
+  EXPECT_EQ(removed.size(), 2u);
+  EXPECT_EQ(archive_.bytes(), block("tail") + block("new"));
   EXPECT_EQ(after->offsetPrefix(), 0);
 }
 
@@ -122,19 +124,6 @@ TEST_F(CleanupTest, VerifyCommittedFollowsTheChain) {
   }
   archive_.bytes() = block("ab") + "xyz";
   EXPECT_VESK_ERROR(root.verifyCommitted(archive_), "Cannot read from stream");
-}
-
-TEST_F(CleanupTest, CommitAfterCleanup) {
-  DirectoryNode root;
-  root.remove(store(root, "old", "old data"));
-  const std::string path = folder_.file("new");
-  test::writeFile(path, "new");
-  root.addUncommittedFile(path, 3, TimeDate(), 0);
-  ConCommittedFiles records;
-  ConFileString removed;
-  EXPECT_EQ(root.commit(archive_, records, removed, meter_, 2), 1u);
-  EXPECT_EQ(removed.size(), 1u);
-  EXPECT_EQ(archive_.bytes(), block("new"));
 }
 
 // Builds a tree of committed files of random sizes in nested folders, deletes a random
