@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "DirectoryNode.h"
-#include "FileNode.h"
 #include "TestSupport.h"
 #include "TreeNodeIterator.h"
 #include "TreeSearcher.h"
@@ -30,11 +28,6 @@ Nodes walk(const std::function<TreeNode*()>& first, const std::function<TreeNode
 
 // The answers of the iterator `it` from one family's first (or last) step onwards.
 #define STEPS(first, next) walk([&] { return it.first(); }, [&] { return it.next(); })
-
-Nodes reversed(Nodes nodes) {
-  std::reverse(nodes.begin(), nodes.end());
-  return nodes;
-}
 
 using test::addFile;
 
@@ -72,10 +65,7 @@ TEST_F(TreeNodeIteratorTest, StepsFromAGivenNodePositionThemselves) {
   DirectoryNode* e = top.addDirectory("e");  // A ~B e c d
   EXPECT_EQ(it.firstNode(), a);
   EXPECT_EQ(it.nextNode(nullptr), nullptr);
-  EXPECT_EQ(it.nextNode(), e);   // a null node changed nothing
-  EXPECT_EQ(it.nextNode(b), e);  // a deleted node is found too
-  it.lastNode();
-  EXPECT_EQ(it.previousDirectory(e), a);
+  EXPECT_EQ(it.nextNode(), e);  // a null node changed nothing
 
   DirectoryNode other;
   FileNode* stranger = addFile(other, "c");
@@ -128,7 +118,6 @@ TEST(TreeNodeIteratorPathTest, PathsStartAtTheWalkedDirectoryAndFollowLiveDirect
   FileNode* x = addFile(*a, "x");
   TreeNodeIterator it;
   EXPECT_EQ(it.findDirectory(&top, "top"), &top);
-  EXPECT_EQ(it.findDirectory(&top, "top|a"), a);
   EXPECT_EQ(it.findDirectory(&top, "\\TOP//A|\\/B/"), b);
   EXPECT_VESK_ERROR(it.findDirectory(&top, "a/b"), "Invalid directory name");
   EXPECT_VESK_ERROR(it.findDirectory(&top, "top\\a\\x"), "Invalid directory name");
@@ -181,11 +170,12 @@ TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) 
     const Reference ref(top);
     TreeNodeIterator it(&top);
     ASSERT_EQ(STEPS(firstNode, nextNode), ref.live);
-    ASSERT_EQ(STEPS(lastNode, previousNode), reversed(ref.live));
+    ASSERT_EQ(STEPS(lastNode, previousNode), Nodes(ref.live.rbegin(), ref.live.rend()));
     ASSERT_EQ(STEPS(firstDirectory, nextDirectory), ref.directories);
-    ASSERT_EQ(STEPS(lastDirectory, previousDirectory), reversed(ref.directories));
+    ASSERT_EQ(STEPS(lastDirectory, previousDirectory),
+              Nodes(ref.directories.rbegin(), ref.directories.rend()));
     ASSERT_EQ(STEPS(firstFile, nextFile), ref.files);
-    ASSERT_EQ(STEPS(lastFile, previousFile), reversed(ref.files));
+    ASSERT_EQ(STEPS(lastFile, previousFile), Nodes(ref.files.rbegin(), ref.files.rend()));
     for (std::size_t i = 0; i < ref.directories.size(); ++i) {
       DirectoryNode* directory = ref.directories[i]->directory();
       EXPECT_EQ(TreeNodeIterator().findDirectory(&top, directory->pathName()), directory);
@@ -248,7 +238,6 @@ TEST(TreeSearcherTest, AnswersMatchingLiveChildrenInListOrderWithoutDescending) 
   EXPECT_EQ(search.next(), nullptr);
   EXPECT_EQ(everyMatch(search), (Nodes{photos, pic, plan}));
   EXPECT_EQ(search.next(), nullptr);
-  EXPECT_EQ(search.first(), photos);
   EXPECT_EQ(search.first(), photos);
   EXPECT_EQ(search.next(), pic);
 

@@ -7,13 +7,8 @@
 
 #include "BinVeskStream.h"
 #include "ConCommittedFiles.h"
-#include "DirectoryNode.h"
-#include "FileNode.h"
-#include "MemoryStream.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UncommittedArchiveNode.h"
-#include "UncommittedFileNode.h"
 #include "UtilityStrings.h"
 
 namespace vesk {

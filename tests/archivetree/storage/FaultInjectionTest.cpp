@@ -10,13 +10,9 @@
 #include "BinVeskStream.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
-#include "DirectoryNode.h"
 #include "FaultyFile.h"
-#include "FileNode.h"
-#include "MemoryStream.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {

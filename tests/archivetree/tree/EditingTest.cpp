@@ -5,11 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "DirectoryNode.h"
-#include "FileNode.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {
@@ -91,9 +88,7 @@ TEST(DirectoryEditingTest, RemoveMarksTheSubtreeOfAChildOnly) {
   EXPECT_FALSE(grandchild->deleted());
 
   root.remove(sub);
-  EXPECT_TRUE(sub->deleted());
-  EXPECT_TRUE(deeper->deleted());
-  EXPECT_TRUE(grandchild->deleted());
+  EXPECT_TRUE(sub->deleted() && deeper->deleted() && grandchild->deleted());
   root.remove(sub);
   EXPECT_EQ(root.size(), 1u);
 }
@@ -136,8 +131,7 @@ TEST(DirectoryQueryTest, LookupAndRoot) {
   dir->deleted(true);
   EXPECT_EQ(root.findDirectory("name"), nullptr);
 
-  DirectoryNode* third = root.addDirectory("1")->addDirectory("2")->addDirectory("3");
-  EXPECT_EQ(third->root(), &root);
+  EXPECT_EQ(root.addDirectory("1")->addDirectory("2")->addDirectory("3")->root(), &root);
   EXPECT_EQ(root.root(), &root);
 }
 

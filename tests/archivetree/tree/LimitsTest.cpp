@@ -7,14 +7,10 @@
 
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
-#include "DirectoryNode.h"
-#include "FileNode.h"
-#include "MemoryStream.h"
 #include "TestSupport.h"
 #include "TreeNodeIterator.h"
 #include "TreeSearcher.h"
 #include "TreeTestSupport.h"
-#include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {

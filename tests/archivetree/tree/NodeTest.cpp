@@ -3,11 +3,7 @@
 
 #include <memory>
 
-#include "DirectoryNode.h"
-#include "FileNode.h"
 #include "TreeTestSupport.h"
-#include "UncommittedArchiveNode.h"
-#include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {

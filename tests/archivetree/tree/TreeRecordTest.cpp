@@ -5,11 +5,8 @@
 #include <typeinfo>
 #include <vector>
 
-#include "DirectoryNode.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
-#include "UncommittedArchiveNode.h"
-#include "UncommittedFileNode.h"
 
 namespace vesk {
 namespace {

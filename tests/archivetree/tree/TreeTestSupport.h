@@ -1,5 +1,6 @@
-// Helpers for the tree tests: putting built nodes into directories, round trips, walks, a
-// progress meter, and composing stored records byte by byte.
+// Helpers for the tree tests, which get the node classes and the memory stream through it:
+// putting built nodes into directories, random edits, round trips, walks, a progress meter,
+// and composing stored records byte by byte.
 #ifndef VESK_TESTS_TREETESTSUPPORT_H
 #define VESK_TESTS_TREETESTSUPPORT_H
 
@@ -11,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "ByteOrder.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "MemoryStream.h"
@@ -108,21 +108,11 @@ class Meter : public ProgressMeter {
   int allowed = 1 << 30;
 };
 
-// Stored bytes composed field by field.
+// Stored bytes composed field by field, little-endian.
 class Record {
  public:
-  Record& u32(std::uint32_t value) {
-    char raw[4];
-    storeLittle32(raw, value);
-    bytes_.append(raw, 4);
-    return *this;
-  }
-  Record& i64(std::int64_t value) {
-    char raw[8];
-    storeLittle64(raw, static_cast<std::uint64_t>(value));
-    bytes_.append(raw, 8);
-    return *this;
-  }
+  Record& u32(std::uint32_t value) { return little(value, 4); }
+  Record& i64(std::int64_t value) { return little(static_cast<std::uint64_t>(value), 8); }
   Record& text(const std::string& value) {
     u32(static_cast<std::uint32_t>(value.size()));
     bytes_ += value;
@@ -137,6 +127,13 @@ class Record {
   const std::string& bytes() const { return bytes_; }
 
  private:
+  Record& little(std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+      bytes_ += static_cast<char>(value >> (8 * i));
+    }
+    return *this;
+  }
+
   std::string bytes_;
 };
 
