@@ -51,7 +51,7 @@ class TreeNodeIteratorTest : public ::testing::Test {
   TreeNodeIterator it;
 };
 
-TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStopsAtTheOtherKind) {
+TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStepsFromAGivenNode) {
   EXPECT_EQ(STEPS(firstNode, nextNode), (Nodes{a, c, d}));
   EXPECT_EQ(STEPS(lastNode, previousNode), (Nodes{d, c, a}));
   EXPECT_EQ(STEPS(firstDirectory, nextDirectory), (Nodes{a}));
@@ -59,9 +59,8 @@ TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStopsAtTheOther
   EXPECT_EQ(STEPS(lastDirectory, previousDirectory), (Nodes{a}));
   EXPECT_EQ(STEPS(firstFile, nextFile), (Nodes{c, d}));
   EXPECT_EQ(STEPS(lastFile, previousFile), (Nodes{d, c}));
-}
 
-TEST_F(TreeNodeIteratorTest, StepsFromAGivenNodePositionThemselves) {
+  // Steps from a given node.
   DirectoryNode* e = top.addDirectory("e");  // A ~B e c d
   EXPECT_EQ(it.firstNode(), a);
   EXPECT_EQ(it.nextNode(nullptr), nullptr);

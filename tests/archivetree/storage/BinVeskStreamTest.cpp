@@ -34,7 +34,7 @@ std::string readAll(BinStream& stream) {
 
 using test::veskErrorOf;
 
-TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
+TEST(BinVeskStreamTest, OpenModesOnePositionAndTheFailedState) {
   TempDir folder;
   const std::string path = folder.file("archive");
   BinVeskStream(path.c_str(), kReadWrite, false).write("content", 7);
@@ -53,11 +53,7 @@ TEST(BinVeskStreamTest, OpenModesCreateKeepOrTruncate) {
                     "VeskCreateIO failed");
   EXPECT_VESK_ERROR(BinVeskStream(path.c_str(), VESK_ACCESS_READ, 0, FILE_CREATE_NEW, true),
                     "VeskCreateIO failed");
-}
 
-TEST(BinVeskStreamTest, OnePositionAndTheFailedState) {
-  TempDir folder;
-  const std::string path = folder.file("archive");
   BinVeskStream stream(path.c_str(), kReadWrite, true);
   stream.write("0123456789", 10);
   stream.seekg(2).seekp(3, std::ios_base::cur);  // reading and writing share the position

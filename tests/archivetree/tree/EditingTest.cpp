@@ -116,23 +116,20 @@ TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
   EXPECT_EQ(root.totalFileSize(true), 134u);
 }
 
-TEST(DirectoryQueryTest, LookupAndRoot) {
+TEST(DirectoryQueryTest, LookupsTellTheKindsApartAndPassOverDeletedNodes) {
   Directory root;
   DirectoryNode* dir = root.addDirectory("name");
-  root.addFile("name");
+  FileNode* file = root.addFile("name");
   root.addFile("gone")->deleted(true);
   EXPECT_EQ(root.findDirectory("NAME"), dir);
-  EXPECT_EQ(root.findFile("name")->directory(), nullptr);
+  EXPECT_EQ(root.findFile("Name"), file);
   EXPECT_EQ(root.findDirectory("gone"), nullptr);
   EXPECT_EQ(root.findFile("gone"), nullptr);
   EXPECT_EQ(root.findFile("name/x"), nullptr);
-  root.addFile("gone");
-  EXPECT_FALSE(root.findFile("gone")->deleted());
-  dir->deleted(true);
-  EXPECT_EQ(root.findDirectory("name"), nullptr);
-
-  EXPECT_EQ(root.addDirectory("1")->addDirectory("2")->addDirectory("3")->root(), &root);
+  FileNode* again = root.addFile("gone");
+  EXPECT_EQ(root.findFile("gone"), again);
   EXPECT_EQ(root.root(), &root);
+  EXPECT_EQ(dir->addDirectory("2")->addDirectory("3")->root(), &root);
 }
 
 // Checks the child order and the count identities at every directory of a subtree.

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DirectoryNode.h"
@@ -83,12 +84,11 @@ inline void roundTrip(const TreeNode& tree, DirectoryNode& back) {
 
 // Every file node below `directory`, deleted ones and those below deleted directories
 // included, depth-first.
-inline std::vector<FileNode*> allFiles(DirectoryNode& directory) {
-  std::vector<FileNode*> files;
+inline std::vector<FileNode*> allFiles(DirectoryNode& directory,
+                                       std::vector<FileNode*> files = {}) {
   for (SmartPointer<TreeNode>& child : directory) {
     if (DirectoryNode* sub = child->directory()) {
-      const std::vector<FileNode*> below = allFiles(*sub);
-      files.insert(files.end(), below.begin(), below.end());
+      files = allFiles(*sub, std::move(files));
     } else {
       files.push_back(child->file());
     }
