@@ -12,7 +12,7 @@ using test::adopt;
 
 const TimeDate kPast = TimeDate::fromNanoseconds(123456789);
 
-TEST(TreeNodeTest, CopiesClonesAndEquality) {
+TEST(TreeNodeTest, CopiesClonesAndEqualityOfFilesAndSlices) {
   DirectoryNode root;
   DirectoryNode other;
   FileNode source("f", &root);  // read-only, stamped and created at kPast, its block at 40
@@ -43,10 +43,7 @@ TEST(TreeNodeTest, CopiesClonesAndEquality) {
   younger.TreeNode::clone(source);
   younger.offsetPrefix(40);
   EXPECT_FALSE(younger == source);
-}
 
-TEST(UncommittedNodeTest, PendingNodesAndSlices) {
-  DirectoryNode root;
   UncommittedArchiveNode slice("inner\\b.txt", &root, 3, std::int64_t{1} << 33, "O>||/o.arc",
                                kPast);
   UncommittedArchiveNode elsewhere("inner\\b.txt", &root, 3, std::int64_t{1} << 33, "O>||/p.arc",
