@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "BinVeskStream.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
 #include "TestSupport.h"
@@ -195,34 +194,6 @@ TEST(CleanupRandomTest, SurvivorsKeepTheirData) {
     cleanRandomTree(seed, false);
   }
   cleanRandomTree(5, true);
-}
-
-TEST(CleanupLargeTest, BlocksAboveFourGibibytesMoveInASparseArchive) {
-  test::TempDir folder;
-  const unsigned fillerSize = 0xFFFFFF00u;  // a hole of almost 4 GiB, never written
-  const std::int64_t removedAt = 8 + std::int64_t{fillerSize};
-  BinVeskStream archive(folder.file("sparse.arc").c_str(), 0x01 | 0x02 | 0x10, true);
-  archive.write(test::prefix(fillerSize).data(), 8);
-  const std::string blocks = block(std::string(100, 'r')) + block(std::string(100, 'k'));
-  archive.seekp(removedAt).write(blocks.data(), static_cast<unsigned>(blocks.size()));
-  DirectoryNode root;
-  const auto committed = [&root](const char* name, unsigned size, std::int64_t at) {
-    FileNode* file = test::adopt(root, new FileNode(name, &root, size, TimeDate()));
-    file->offsetPrefix(at);
-    return file;
-  };
-  FileNode* filler = committed("filler", fillerSize, 0);
-  committed("removed", 100, removedAt)->deleted(true);
-  FileNode* kept = committed("kept", 100, removedAt + 108);
-
-  EXPECT_EQ(clean(root, archive), std::vector<std::string>{"\\removed"});
-  EXPECT_EQ(kept->offsetPrefix(), removedAt);
-  EXPECT_EQ(archive.size(), removedAt + 108);
-  EXPECT_EQ(filler->offsetPrefix(), 0);
-  std::string back(108, '\0');
-  archive.seekg(removedAt).read(back.data(), 108);
-  EXPECT_EQ(back, block(std::string(100, 'k')));
-  EXPECT_TRUE(root.verifyCommitted(archive));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "BinVeskStream.h"
 #include "ConCommittedFiles.h"
+#include "ConFileString.h"
 #include "TestSupport.h"
 #include "TreeTestSupport.h"
 #include "UtilityStrings.h"
@@ -75,22 +76,32 @@ TEST_F(CommitTest, BlocksFollowEachOtherAndNodesAreReplaced) {
   EXPECT_EQ(archive_.size(), 32);
 }
 
-TEST_F(CommitTest, LargeArchivesAndSizes) {
-  // An archive stream already longer than 4 GiB: a sparse file.
-  const std::string path = folder_.file("large.arc");
-  const std::int64_t start = (std::int64_t{1} << 32) + 100;
-  BinVeskStream archive(path.c_str(), 0x01 | 0x02 | 0x10, true);
+TEST_F(CommitTest, CommitAndCleanupAboveFourGibibytesInASparseArchive) {
+  // An archive already longer than 4 GiB: a block of the largest size, a hole never written.
+  const std::int64_t start = 8 + std::int64_t{0xFFFFFFFF};
+  BinVeskStream archive(folder_.file("large.arc").c_str(), 0x01 | 0x02 | 0x10, true);
+  archive.write(prefix(0xFFFFFFFF).data(), 8);
   archive.seekp(start - 1).write("\0", 1);
   DirectoryNode root;
   DirectoryNode* sub = root.addDirectory("sub");
   pending(*sub, source("a", "first"), 5);
   pending(root, source("b", "second"), 6);
   ASSERT_EQ(root.commit(archive, records_, meter_, 1), 2u);
-  EXPECT_EQ(records_.at(0).file()->offsetPrefix(), start);
+  FileNode* first = const_cast<FileNode*>(records_.at(0).file());
+  const FileNode* second = records_.at(1).file();
+  EXPECT_EQ(first->offsetPrefix(), start);
   EXPECT_EQ(records_.offset(records_.begin() + 1), start + 13 + 8);
+  EXPECT_TRUE(root.verifyCommitted(archive));
+
+  sub->remove(first);  // the second block moves down over the first
+  ConFileString removed;
+  root.cleanup(archive, removed);
+  EXPECT_EQ(second->offsetPrefix(), start);
+  EXPECT_EQ(archive.size(), start + 14);
   std::string back(6, '\0');
-  archive.seekg(start + 13 + 8).read(back.data(), 6);
+  archive.seekg(start + 8).read(back.data(), 6);
   EXPECT_EQ(back, "second");
+  EXPECT_TRUE(root.verifyCommitted(archive));
 
   // The largest size a file node holds, announced in the prefix of a file that is not there.
   UncommittedFileNode* huge = pending(root, folder_.file("never-there"), 0xFFFFFFFFu);
