@@ -164,7 +164,8 @@ TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) 
   for (int round = 0; round < 80; ++round) {
     DirectoryNode top("Top", nullptr);
     for (auto edit = round == 0 ? 0 : random() % 40; edit > 0; --edit) {  // the first is empty
-      test::editAtRandom(top, random, pool);
+      std::vector<DirectoryNode*> at{&top};                               // only top is edited
+      test::editAtRandom(at, random, pool);
     }
     const Reference ref(top);
     TreeNodeIterator it(&top);

@@ -50,7 +50,6 @@ TEST(TreeLimitsTest, DeepNestingLongNamesAndEveryByteValue) {
   const std::string names[] = {"leaf", std::string(65535, 'n'), everyByte};
   for (const std::string& name : names) {
     DirectoryNode* directory = name == "leaf" ? deepest : root.addDirectory(name);
-    EXPECT_EQ(name == "leaf" ? deepest : root.findDirectory(name), directory);
     const std::string source = folder.file("data" + std::to_string(name.size()));
     test::writeFile(source, name);
     directory->addUncommittedFile(source, static_cast<unsigned>(name.size()), TimeDate(), 0)

@@ -34,22 +34,23 @@ inline FileNode* addFile(DirectoryNode& directory, const std::string& name) {
   return directory.add(new FileNode(name, &directory))->file();
 }
 
-// One random edit of `directory` with names drawn from `names`: a directory, a chain of two,
-// a committed file, a pending file or an archive slice added, some of them read-only, or a
-// child removed. Answers the directory it added, if any.
+// One random edit of a directory drawn from `directories`, with names drawn from `names`: a
+// directory, a chain of two, a committed file, a pending file or an archive slice added, some
+// of them read-only, or a child removed. A directory it adds joins `directories`.
 template <std::size_t N>
-DirectoryNode* editAtRandom(DirectoryNode& directory, std::mt19937& random,
-                            const char* const (&names)[N]) {
+void editAtRandom(std::vector<DirectoryNode*>& directories, std::mt19937& random,
+                  const char* const (&names)[N]) {
+  DirectoryNode& directory = *directories[random() % directories.size()];
   const std::string name = names[random() % N];
   const auto size = static_cast<unsigned>(random());
   TreeNode* node = nullptr;
   switch (random() % 6) {
     case 0:
-      node = directory.addDirectory(name);
+      node = directories.emplace_back(directory.addDirectory(name));
       break;
     case 1:
       directory.addTree(name + "/" + names[random() % N]);
-      return nullptr;
+      return;
     case 2:
       node = directory.add(
           new FileNode(name, &directory, size, TimeDate::fromNanoseconds(random()), 3));
@@ -67,10 +68,9 @@ DirectoryNode* editAtRandom(DirectoryNode& directory, std::mt19937& random,
         directory.remove(
             std::next(directory.begin(), static_cast<long>(random() % directory.size()))->get());
       }
-      return nullptr;
+      return;
   }
   node->readOnly(random() % 3 == 0);
-  return node->directory();
 }
 
 // Writes `tree` and reads it into `back`, which must consume every byte.
