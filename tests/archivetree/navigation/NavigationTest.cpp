@@ -191,9 +191,8 @@ TEST(TreeNodeIteratorRandomTest, StepsAnswerTheLiveChildrenOfRandomDirectories) 
       EXPECT_EQ(TreeNodeIterator().previousFile(&top, file), i > 0 ? ref.files[i - 1] : nullptr);
     }
 
-    // Plain node steps of both directions at random, mixed with steps from any element of the
-    // list, deleted ones included. The reference positions are indexes into the list; the
-    // backward one stands on all[backward - 1], and 0 is the reverse end.
+    // Node steps both ways, plain or from any element, deleted ones included. The positions
+    // index the list; the backward one stands on all[backward - 1], 0 being its end.
     it.root(&top);
     const std::size_t n = ref.all.size();
     std::size_t forward = n;

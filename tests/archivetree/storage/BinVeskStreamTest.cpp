@@ -94,10 +94,9 @@ TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
   }
 }
 
-// Runs random operations on an archive and on a MemoryStream, whose generic copyFile and
-// shiftBlock are the reference, and expects the same bytes, positions and counts. Reads,
-// writes and copies interleave so that a stale buffer of the file object would show. The
-// kernel will not copy from /dev/shm, another file system, so that source takes the buffer.
+// Random operations on an archive and on a MemoryStream, whose generic copies are the
+// reference, must agree; they interleave so that a stale buffer would show. The kernel will
+// not copy from /dev/shm, another file system, so that source takes the buffer.
 void agreeWithMemoryStream(bool buffered, unsigned seed) {
   TempDir folder;
   struct Remove {

@@ -45,12 +45,12 @@ class CleanupTest : public ::testing::Test {
 };
 
 TEST_F(CleanupTest, RemovesTheBlocksOfDeletedFiles) {
-  const std::string data[3] = {std::string(100, 'a'), std::string(100, 'b'), std::string(100, 'c')};
   for (const std::vector<int>& deleted : std::vector<std::vector<int>>{{0}, {2}, {0, 1}, {}}) {
     archive_.bytes().clear();
     DirectoryNode root;
-    FileNode* files[3] = {store(root, "A", data[0]), store(root, "B", data[1]),
-                          store(root, "C", data[2])};
+    FileNode* files[3] = {store(root, "A", std::string(100, 'A')),
+                          store(root, "B", std::string(100, 'B')),
+                          store(root, "C", std::string(100, 'C'))};
     std::vector<std::string> expectedNames;
     for (int index : deleted) {
       root.remove(files[index]);
@@ -61,7 +61,7 @@ TEST_F(CleanupTest, RemovesTheBlocksOfDeletedFiles) {
     for (int index = 0; index < 3; ++index) {
       if (!files[index]->deleted()) {
         EXPECT_EQ(files[index]->offsetPrefix(), static_cast<std::int64_t>(expected.size()));
-        expected += block(data[index]);
+        expected += block(std::string(100, static_cast<char>('A' + index)));
       }
     }
     EXPECT_EQ(archive_.bytes(), expected);
@@ -107,9 +107,8 @@ TEST_F(CleanupTest, VerifyCommittedFollowsTheChain) {
   EXPECT_VESK_ERROR(root.verifyCommitted(archive_), "Cannot read from stream");
 }
 
-// Builds a tree of committed files of random sizes in nested folders, deletes a random
-// part, cleans up and compares the whole archive, every survivor's block and the reported
-// names with what is expected.
+// Commits random files into nested folders, deletes a random part, cleans up and compares
+// the whole archive, every survivor's block and the reported names with what is expected.
 void cleanRandomTree(unsigned seed, bool reload) {
   test::TempDir folder;
   std::mt19937 random(seed);
@@ -145,10 +144,9 @@ void cleanRandomTree(unsigned seed, bool reload) {
     DirectoryNode* victim = directories[1 + random() % (directories.size() - 1)];
     victim->parent()->remove(victim);
   }
-  // The blocks in archive order, less those of deleted files with data and of the files of
-  // deleted directories; an empty one keeps its prefix. A deleted directory is stored without
-  // its children: once reloaded, the tree no longer knows their blocks, and cleanup leaves
-  // them where they are.
+  // The blocks in order, less those with data of deleted files and of deleted directories'
+  // files. A deleted directory is stored without children: reloaded, it no longer knows
+  // their blocks, and cleanup leaves them where they are.
   std::vector<FileNode*> files = test::allFiles(root);
   std::sort(files.begin(), files.end(),
             [](FileNode* x, FileNode* y) { return x->offsetPrefix() < y->offsetPrefix(); });

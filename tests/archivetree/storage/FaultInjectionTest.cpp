@@ -84,7 +84,7 @@ TEST_F(FaultInjectionTest, TreeOutputAndInput) {
   const std::string path = folder_.file("tree");
   MemoryStream cleanRun;
   root.output(cleanRun);
-  const std::string clean = cleanRun.bytes();
+  const std::string& clean = cleanRun.bytes();
   everyFailurePoint(
       [&](long failAt) {
         test::writeFile(path, "");

@@ -1,6 +1,5 @@
-// Helpers for the tree tests, which get the node classes and the memory stream through it:
-// putting built nodes into directories, random edits, round trips, walks, a progress meter,
-// and composing stored records byte by byte.
+// Helpers for the tree tests, with the node classes and the memory stream: building, random
+// edits, round trips, walks, a progress meter, and stored records composed byte by byte.
 #ifndef VESK_TESTS_TREETESTSUPPORT_H
 #define VESK_TESTS_TREETESTSUPPORT_H
 
@@ -82,8 +81,7 @@ inline void roundTrip(const TreeNode& tree, DirectoryNode& back) {
   EXPECT_EQ(stream.tellg(), stream.size());
 }
 
-// Every file node below `directory`, deleted ones and those below deleted directories
-// included, depth-first.
+// Every file node below `directory`, depth-first, deleted ones and their subtrees included.
 inline std::vector<FileNode*> allFiles(DirectoryNode& directory,
                                        std::vector<FileNode*> files = {}) {
   for (SmartPointer<TreeNode>& child : directory) {
