@@ -23,9 +23,8 @@ class CommitTest : public ::testing::Test {
  protected:
   // A source file of `bytes` in the temporary folder; answers its path.
   std::string source(const std::string& name, const std::string& bytes) {
-    const std::string path = folder_.file(name);
-    test::writeFile(path, bytes);
-    return path;
+    test::writeFile(folder_.file(name), bytes);
+    return folder_.file(name);
   }
   UncommittedFileNode* pending(DirectoryNode& directory, const std::string& path, unsigned size) {
     return directory.addUncommittedFile(path, size, TimeDate(), 0);

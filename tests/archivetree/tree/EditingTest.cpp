@@ -57,18 +57,26 @@ TEST(DirectoryEditingTest, ClashingNamesAdvanceAndOrderIsKept) {
   EXPECT_EQ(names(scan), "~d/ d/ ~x ~y x");
 }
 
-TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChains) {
+TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChainsAndRemoveMarksSubtrees) {
   Directory root;
   root.addTree("a/b\\c");
   root.addTree("\\a//b/d/");
   root.addTree("");
   root.addTree("/\\/");
   ASSERT_EQ(names(root), "a/");
-  DirectoryNode* b = root.findDirectory("a")->findDirectory("b");
+  DirectoryNode* a = root.findDirectory("a");
+  DirectoryNode* b = a->findDirectory("b");
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(names(*b), "c/ d/");
 
-  root.findDirectory("a")->markDeleted();
+  // Only a child can be removed; that marks its subtree and keeps it in the list.
+  EXPECT_VESK_ERROR(root.remove(b), "Cannot remove node");
+  EXPECT_VESK_ERROR(root.remove(nullptr), "Cannot remove node");
+  EXPECT_FALSE(b->deleted());
+  root.remove(a);
+  root.remove(a);
+  EXPECT_TRUE(a->deleted() && b->deleted() && b->front()->deleted());
+
   root.addTree("A/e");
   EXPECT_EQ(names(root), "~a/ A/");
   EXPECT_EQ(names(*root.findDirectory("a")), "e/");
@@ -76,21 +84,6 @@ TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChains) {
   root.addFile("f");
   root.addTree("f/g");  // a directory meeting the file f gets another name
   EXPECT_EQ(names(root), "~a/ A/ f(1)/ f");
-}
-
-TEST(DirectoryEditingTest, RemoveMarksTheSubtreeOfAChildOnly) {
-  Directory root;
-  DirectoryNode* sub = root.addDirectory("sub");
-  DirectoryNode* deeper = sub->addDirectory("deeper");
-  TreeNode* grandchild = deeper->addDirectory("x");
-  EXPECT_VESK_ERROR(root.remove(grandchild), "Cannot remove node");
-  EXPECT_VESK_ERROR(root.remove(nullptr), "Cannot remove node");
-  EXPECT_FALSE(grandchild->deleted());
-
-  root.remove(sub);
-  EXPECT_TRUE(sub->deleted() && deeper->deleted() && grandchild->deleted());
-  root.remove(sub);
-  EXPECT_EQ(root.size(), 1u);
 }
 
 TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
