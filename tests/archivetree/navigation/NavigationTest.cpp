@@ -223,7 +223,7 @@ Nodes everyMatch(TreeSearcher& search) {
   return walk([&] { return search.first(); }, [&] { return search.next(); });
 }
 
-TEST(TreeSearcherTest, AnswersMatchingLiveChildrenInListOrderWithoutDescending) {
+TEST(TreeSearcherTest, AnswersLiveChildrenInListOrderAndLooksThePathUpFirst) {
   DirectoryNode top("top", nullptr);
   DirectoryNode* photos = top.addDirectory("photos");
   top.addDirectory("pictures")->markDeleted();
@@ -243,10 +243,8 @@ TEST(TreeSearcherTest, AnswersMatchingLiveChildrenInListOrderWithoutDescending) 
   TreeSearcher jpegs("\\top\\*.jp?", &top);
   EXPECT_EQ(everyMatch(jpegs), (Nodes{pic}));
   EXPECT_EQ(TreeSearcher("top/photos/*", &top).first(), inside);
-}
 
-TEST(TreeSearcherTest, ConstructionLooksThePathUpBeforeRefusingWildcards) {
-  DirectoryNode top("top", nullptr);
+  // Construction looks the path up before it refuses wildcards.
   top.addDirectory("a?*");
   DirectoryNode* single = top.addDirectory("b?");
   addFile(*single, "x");

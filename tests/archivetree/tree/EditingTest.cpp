@@ -154,10 +154,7 @@ TEST(DirectoryEditingTest, RandomEditsKeepTheOrderAndTheCounts) {
   const char* pool[] = {"a", "B", "b", "c(1)", "C", "readme", "Readme.txt", "\xE9t\xE9", "_", ""};
   for (int step = 0; step < 3000; ++step) {
     test::editAtRandom(directories, random, pool);
-    checkSubtree(root);
-    if (::testing::Test::HasFatalFailure()) {
-      FAIL() << "at step " << step;
-    }
+    ASSERT_NO_FATAL_FAILURE(checkSubtree(root)) << "at step " << step;
   }
   EXPECT_GT(root.numberOfItems(true), 100u);
 }
