@@ -12,7 +12,7 @@ using test::adopt;
 
 const TimeDate kPast = TimeDate::fromNanoseconds(123456789);
 
-TEST(TreeNodeTest, CopiesClonesAndEqualityOfFilesAndSlices) {
+TEST(TreeNodeTest, CopiesClonesAndEqualityOfEveryClass) {
   DirectoryNode root;
   DirectoryNode other;
   FileNode source("f", &root);  // read-only, stamped and created at kPast, its block at 40
@@ -44,24 +44,20 @@ TEST(TreeNodeTest, CopiesClonesAndEqualityOfFilesAndSlices) {
   younger.offsetPrefix(40);
   EXPECT_FALSE(younger == source);
 
-  UncommittedArchiveNode slice("inner\\b.txt", &root, 3, std::int64_t{1} << 33, "O>||/o.arc",
-                               kPast);
-  UncommittedArchiveNode elsewhere("inner\\b.txt", &root, 3, std::int64_t{1} << 33, "O>||/p.arc",
-                                   kPast);
+  UncommittedArchiveNode slice("in\\b", &root, 3, 0x200000000, "O>||/o.arc", kPast);
+  UncommittedArchiveNode elsewhere("in\\b", &root, 3, 0x200000000, "O>||/p.arc", kPast);
   elsewhere.TreeNode::clone(slice);
   EXPECT_FALSE(elsewhere == slice);  // only the archive paths differ
   UncommittedArchiveNode assigned;
   assigned = elsewhere;
   EXPECT_TRUE(assigned == elsewhere);
 
-  std::unique_ptr<TreeNode> copy(slice.clone(&root));
-  EXPECT_TRUE(*static_cast<UncommittedArchiveNode*>(copy.get()) == slice);
+  std::unique_ptr<TreeNode> sliceCopy(slice.clone(&root));
+  EXPECT_TRUE(*static_cast<UncommittedArchiveNode*>(sliceCopy.get()) == slice);
   slice.deleted(true);
   EXPECT_EQ(slice.clone(&root), nullptr);
-}
 
-TEST(DirectoryNodeTest, ACopyTakesNoChildrenAndACloneTheLiveSubtree) {
-  DirectoryNode root;
+  // A directory's copy takes no children; its clone appends the live subtree.
   auto* sub = adopt(root, new DirectoryNode("sub", &root));
   sub->description("holiday");
   adopt(*sub, new FileNode("gone", sub))->deleted(true);
