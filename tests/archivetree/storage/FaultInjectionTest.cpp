@@ -84,18 +84,17 @@ TEST_F(FaultInjectionTest, TreeOutputAndInput) {
   const std::string path = folder_.file("tree");
   MemoryStream cleanRun;
   root.output(cleanRun);
-  const std::string& clean = cleanRun.bytes();
   everyFailurePoint(
       [&](long failAt) {
         test::writeFile(path, "");
         const std::string error = test::veskErrorOf([&] { root.output(*faulty(path, failAt)); });
         const std::string written = test::readFile(path);
-        EXPECT_EQ(written, clean.substr(0, written.size()));  // a partial record at most
+        EXPECT_EQ(written, cleanRun.bytes().substr(0, written.size()));  // a partial record at most
         test::rethrow(error);
       },
       true);
 
-  test::writeFile(path, clean);
+  test::writeFile(path, cleanRun.bytes());
   everyFailurePoint(
       [&](long failAt) {
         DirectoryNode back;

@@ -15,21 +15,6 @@
 namespace vesk {
 namespace {
 
-// Commits every pending file of `root`, deletes them all and cleans up; answers the number
-// of files committed.
-unsigned commitAndCleanUp(DirectoryNode& root, MemoryStream& archive) {
-  ConCommittedFiles records;
-  test::Meter meter;
-  const unsigned stored = root.commit(archive, records, meter, 1);
-  for (auto record = records.begin(); record != records.end(); ++record) {
-    record->file()->parent()->remove(const_cast<FileNode*>(record->file()));
-  }
-  ConFileString removed;
-  root.cleanup(archive, removed);
-  EXPECT_EQ(removed.size(), stored);
-  return stored;
-}
-
 using test::roundTrip;
 
 TEST(TreeLimitsTest, DeepNestingLongNamesAndEveryByteValue) {
@@ -68,17 +53,22 @@ TEST(TreeLimitsTest, DeepNestingLongNamesAndEveryByteValue) {
   TreeSearcher searcher(path + "\\le*", &root);
   EXPECT_NE(searcher.first(), nullptr);
 
-  MemoryStream archive;
-  EXPECT_EQ(commitAndCleanUp(root, archive), 3u);
-  EXPECT_EQ(archive.size(), 0);
-
   deepest->addDirectory("one too many");
   MemoryStream deeper;
   root.output(deeper);
   deeper.seekg(0);
   DirectoryNode refused;
   EXPECT_VESK_ERROR(refused.input(deeper), "Stored tree is nested too deeply");
+
+  MemoryStream archive;  // committed, the whole tree deleted and cleaned up
+  ConCommittedFiles records;
+  test::Meter meter;
+  EXPECT_EQ(root.commit(archive, records, meter, 1), 3u);
   root.markDeleted();
+  ConFileString removed;
+  root.cleanup(archive, removed);
+  EXPECT_EQ(removed.size(), 3u);
+  EXPECT_EQ(archive.size(), 0);
   root.recursiveSort();
 }
 
