@@ -1,14 +1,26 @@
 // Runs the built vesk-archive binary for the tests: with its output collected, with no
-// standard input, or left running so that a test can kill it.
+// standard input, or left running so that a test can kill it. ToolTest gives each test a
+// temporary folder, a runner that keeps its output there, and the path of an archive in it.
 #ifndef VESK_TESTS_TOOLRUNNER_H
 #define VESK_TESTS_TOOLRUNNER_H
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
+extern char** environ;
+
 namespace vesk::test {
+
+namespace fs = std::filesystem;
 
 struct ToolResult {
   int status;  // the exit status, or 128 + the signal that ended it
@@ -19,26 +31,74 @@ struct ToolResult {
 class ToolRunner {
  public:
   // Collects output in files below `folder`.
-  explicit ToolRunner(std::string folder);
+  explicit ToolRunner(std::string folder) : folder_(std::move(folder)) {}
+
+  static const char* binary() { return VESK_ARCHIVE_BINARY; }
+
+  // The argument vector of vesk-archive with `arguments`, ended by a null; it points into them.
+  static std::vector<char*> commandLine(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv = {const_cast<char*>(binary())};
+    for (const std::string& argument : arguments) {
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+  }
+
+  // Starts vesk-archive with `arguments`, no standard input, and its output going to the
+  // files `out` and `err`.
+  static pid_t start(const std::vector<std::string>& arguments,
+                     const std::string& out = "/dev/null", const std::string& err = "/dev/null") {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t process = 0;
+    const int error =
+        posix_spawn(&process, binary(), &actions, nullptr, commandLine(arguments).data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+      throw std::runtime_error("cannot start vesk-archive");
+    }
+    return process;
+  }
+
+  // Waits for `process` and answers its status as ToolResult holds it.
+  static int wait(pid_t process) {
+    int status = 0;
+    while (::waitpid(process, &status, 0) < 0) {
+      if (errno != EINTR) {
+        throw std::runtime_error("cannot wait for vesk-archive");
+      }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
 
   // Runs vesk-archive with `arguments` and waits for it.
-  ToolResult run(const std::vector<std::string>& arguments) const;
-  // Runs vesk-archive as run() does and expects it to succeed.
-  ToolResult ok(const std::vector<std::string>& arguments) const;
-  // Starts vesk-archive with `arguments`, its output thrown away.
-  pid_t start(const std::vector<std::string>& arguments) const;
-  // Waits for `process` and answers its status as run() does.
-  static int wait(pid_t process);
+  ToolResult run(const std::vector<std::string>& arguments) const {
+    const std::string out = folder_ + "/.tool-out";
+    const std::string err = folder_ + "/.tool-err";
+    const int status = wait(start(arguments, out, err));
+    return ToolResult{status, readFile(out), readFile(err)};
+  }
 
-  static const char* binary();
-  // The argument vector of vesk-archive with `arguments`, ended by a null; it points into them.
-  static std::vector<char*> commandLine(const std::vector<std::string>& arguments);
+  // Runs vesk-archive as run() does and expects it to succeed.
+  ToolResult ok(const std::vector<std::string>& arguments) const {
+    ToolResult result = run(arguments);
+    EXPECT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+    return result;
+  }
 
  private:
-  pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
-              const std::string& err) const;
-
   std::string folder_;
+};
+
+class ToolTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  ToolRunner tool{dir.path().string()};
+  std::string archive = dir.file("a.vesk");
 };
 
 }  // namespace vesk::test
