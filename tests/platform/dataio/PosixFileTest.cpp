@@ -59,7 +59,6 @@ TEST(VeskCreateIOTest, CreationFlagsReadOnlyFilesAndOffsetsBeyond4GiB) {
   ASSERT_NE(file->seek(2, -3), 0);
   ASSERT_NE(file->readBytes(back, 4, &done), 0);
   EXPECT_EQ(std::string(back, done), "far");
-  EXPECT_EQ(file->tell(), far + 3);
 }
 
 // Random reads, writes, seeks and truncations on a file and on a string that models it.

@@ -50,7 +50,7 @@ TEST(BinStreamTest, ShiftBlockAndCopyFileAgreeWithStringOperations) {
     const auto offset = static_cast<std::size_t>(random() % 400);
     const std::string copy = sourceBytes.substr(std::min<std::size_t>(offset, 300), length);
     expected.replace(from, copy.size(), copy);
-    const std::int64_t at = static_cast<std::int64_t>(offset);
+    const auto at = static_cast<std::int64_t>(offset);
     ASSERT_EQ(stream.seekp(from).copyFile(source.c_str(), length, at, piece), copy.size());
     ASSERT_EQ(stream.bytes(), expected) << from << " " << offset << " " << length;
   }

@@ -1,6 +1,7 @@
 // File names: their order and case, their parts and increments, and wildcard matching.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <random>
@@ -16,19 +17,19 @@ namespace {
 using Traits = ICharTraits<char>;
 
 TEST(ICharTraitsTest, NamesOrderAndFindByCLocaleUpperCaseSignedBytesShorterFirst) {
-  EXPECT_TRUE(TraitsString("alpha") < "Beta");
-  EXPECT_TRUE(TraitsString("ab") < "ABC");
-  EXPECT_TRUE(TraitsString("aBc") < "a_b");  // 'B' (0x42) before '_' (0x5F)
-  EXPECT_FALSE(TraitsString("a_b") < "aBc");
-  EXPECT_TRUE(TraitsString("\x80") < "\x01");
-  EXPECT_TRUE(TraitsString("z") < "z\xFF");  // the prefix first, though 0xFF orders lowest
-  EXPECT_TRUE(TraitsString("") < "a");
+  // By upper case: 'B' (0x42) before '_' (0x5F); bytes as signed: 0x80 lowest, 0xFF just
+  // below 0x00; and a prefix first.
+  const std::pair<const char*, const char*> ordered[] = {{"alpha", "Beta"}, {"ab", "ABC"},
+                                                         {"aBc", "a_b"},    {"\x80", "\x01"},
+                                                         {"z", "z\xFF"},    {"", "a"}};
+  for (const auto& [lower, higher] : ordered) {
+    EXPECT_TRUE(TraitsString(lower) < higher) << lower;
+    EXPECT_FALSE(TraitsString(higher) < lower) << higher;
+  }
   EXPECT_EQ(TraitsString("ReadMe.TXT"), TraitsString("readme.txt"));
   EXPECT_NE(TraitsString("readme"), TraitsString("readme "));
   EXPECT_EQ(TraitsString("Photos/Holiday").find("HOLI"), 7u);
-  const char* abc = "abc";
-  EXPECT_EQ(Traits::find(abc, 3, 'C'), abc + 2);
-  EXPECT_EQ(Traits::find(abc, 3, 'd'), nullptr);
+  EXPECT_EQ(TraitsString("Photos/Holiday").find('z'), TraitsString::npos);
   ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
   for (int byte = 0; byte < 256; ++byte) {
     const char c = static_cast<char>(byte);
@@ -57,9 +58,7 @@ TEST(FileStringTest, PartsOfPathsAndEqualityIgnoringCase) {
 TEST(FileStringTest, IncrementCountsBeforeTheExtensionWithDigitRunsOfAnyLength) {
   const std::pair<const char*, const char*> cases[] = {
       {"photo.jpg", "photo(1).jpg"},
-      {"photo(1).jpg", "photo(2).jpg"},
       {"readme", "readme(1)"},
-      {"a(9)", "a(10)"},
       {"a(99).txt", "a(100).txt"},
       {"a(1999999999999999999999)", "a(2000000000000000000000)"},
       {"a(99999999999999999999)", "a(100000000000000000000)"},
@@ -96,9 +95,7 @@ TEST(WildStringTest, AgreesWithTheReferenceAndFinishesAPathologicalPattern) {
   std::mt19937 random(7);
   auto draw = [&](const std::string& alphabet, std::size_t maxLength) {
     std::string text(random() % (maxLength + 1), ' ');
-    for (char& c : text) {
-      c = alphabet[random() % alphabet.size()];
-    }
+    std::generate(text.begin(), text.end(), [&] { return alphabet[random() % alphabet.size()]; });
     return text;
   };
   for (int i = 0; i < 20000; ++i) {

@@ -1,9 +1,7 @@
-// vesk-archive killed at random moments, or failing at any operation of its file. After a
-// killed commit the archive must open and verify, and every file it lists as stored must
-// read back equal to its source. Cleanup compacts in place under a journal: after it is
-// interrupted the next command repairs the archive, verify passes, every surviving file reads
-// back unchanged, and finishing the cleanup gives the same stream and tree as a cleanup that
-// was never interrupted.
+// vesk-archive killed at random moments, or failing at any operation of its file. A killed
+// commit leaves an archive that verifies and reads back every file listed as stored. After an
+// interrupted cleanup the next command repairs the archive: verify passes, the survivors read
+// back, and finishing gives the stream and tree of a cleanup never interrupted.
 #include <signal.h>
 
 #include <chrono>
@@ -177,16 +175,15 @@ TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
   cleanUp(archive);
   const long points = operations;
   ASSERT_GT(points, 10);
-  for (failAt = 1; failAt <= points && !HasFailure(); ++failAt) {
+  for (long point = 1; point <= points && !HasFailure(); ++point) {
     restore("template");
     operations = 0;
-    EXPECT_THROW(cleanUp(archive), ToolError) << "failing operation " << failAt;
-    const long failed = failAt;
+    failAt = point;
+    EXPECT_THROW(cleanUp(archive), ToolError) << "failing operation " << point;
     failAt = 0;
     cleanUp(archive);  // the load finishes the compaction, the cleanup finds nothing more
     EXPECT_FALSE(fs::exists(archive + ".journal"));
-    expectReference(std::to_string(failed) + " of " + std::to_string(points));
-    failAt = failed;
+    expectReference(std::to_string(point) + " of " + std::to_string(points));
   }
   Compactor::wrapFileObjects(nullptr);
   RecordProperty("FailurePoints", static_cast<int>(points));

@@ -5,8 +5,8 @@
 #define VESK_TESTS_TOOLRUNNER_H
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace vesk::test {
 
@@ -45,20 +43,19 @@ class ToolRunner {
     return argv;
   }
 
-  // Starts vesk-archive with `arguments`, no standard input, and its output going to the
-  // files `out` and `err`.
+  // Starts vesk-archive with `arguments`, no standard input, and output to the files `out`, `err`.
   static pid_t start(const std::vector<std::string>& arguments,
                      const std::string& out = "/dev/null", const std::string& err = "/dev/null") {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t process = 0;
-    const int error =
-        posix_spawn(&process, binary(), &actions, nullptr, commandLine(arguments).data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
+    const std::vector<char*> argv = commandLine(arguments);
+    const pid_t process = ::fork();
+    if (process == 0) {
+      ::dup2(::open("/dev/null", O_RDONLY), 0);
+      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      ::execv(binary(), argv.data());
+      ::_exit(127);
+    }
+    if (process < 0) {
       throw std::runtime_error("cannot start vesk-archive");
     }
     return process;
@@ -75,20 +72,15 @@ class ToolRunner {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
-  // Runs vesk-archive with `arguments` and waits for it.
-  ToolResult run(const std::vector<std::string>& arguments) const {
+  // Runs vesk-archive with `arguments`, waits for it, and expects it to end with `expected`.
+  ToolResult run(const std::vector<std::string>& arguments, int expected) const {
     const std::string out = folder_ + "/.tool-out";
     const std::string err = folder_ + "/.tool-err";
-    const int status = wait(start(arguments, out, err));
-    return ToolResult{status, readFile(out), readFile(err)};
-  }
-
-  // Runs vesk-archive as run() does and expects it to succeed.
-  ToolResult ok(const std::vector<std::string>& arguments) const {
-    ToolResult result = run(arguments);
-    EXPECT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+    ToolResult result{wait(start(arguments, out, err)), readFile(out), readFile(err)};
+    EXPECT_EQ(result.status, expected) << arguments.front() << ": " << result.err;
     return result;
   }
+  ToolResult ok(const std::vector<std::string>& arguments) const { return run(arguments, 0); }
 
  private:
   std::string folder_;
