@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <tuple>
 
 #include "ConstStrings.h"
@@ -48,6 +49,8 @@ TEST(DiskDriveAccessorTest, FileNamesConvertByTheVolumeTableBothWays) {
                                           : accessor.volumeFileNameToDriveFileName(name, "||");
     EXPECT_EQ(converted.str(), expected) << name;
   }
+  EXPECT_EQ(accessor.driveFileNameToVolumeFileName("rel.txt", "||").str(),
+            (std::filesystem::current_path() / "rel.txt").string());
 }
 
 TEST(SystemVolumeSourceTest, ParsesMountInfoAndReadsThisSystem) {

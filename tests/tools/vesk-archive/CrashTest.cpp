@@ -109,7 +109,7 @@ class CleanupCrashTest : public ToolTest {
     save("reference");
   }
 
-  // Copies the archive and its tree to `name`, or back from there.
+  // Copies the archive and its tree to `name`, or back from there to restore them.
   void save(const std::string& name, bool back = false) {
     for (const char* suffix : {"", ".toc"}) {
       const std::string copy = dir.file(name + suffix);
@@ -117,7 +117,6 @@ class CleanupCrashTest : public ToolTest {
                     fs::copy_options::overwrite_existing);
     }
   }
-  void restore(const std::string& name) { save(name, true); }
 
   // The next command repairs the archive; then it must verify, read back, and end up as the
   // reference once cleaned up.
@@ -146,7 +145,7 @@ TEST_F(CleanupCrashTest, AKilledCleanupIsFinishedByTheNextCommand) {
   const double window = 1.5 * Milliseconds(cleanupTime).count() + 5;
   int interrupted = 0;
   for (int round = 0; round < 40 && !HasFailure(); ++round) {
-    restore("template");
+    save("template", true);
     killAfter(tool.start({"cleanup", archive}),
               std::uniform_real_distribution<double>(0, window)(random));
     interrupted += fs::exists(archive + ".journal") ? 1 : 0;
@@ -171,12 +170,12 @@ TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
   long failAt = 0;
   Compactor::wrapFileObjects(
       [&](CIOParent* real) { return new FaultyFile(real, failAt, &operations); });
-  restore("template");
+  save("template", true);
   cleanUp(archive);
   const long points = operations;
   ASSERT_GT(points, 10);
   for (long point = 1; point <= points && !HasFailure(); ++point) {
-    restore("template");
+    save("template", true);
     operations = 0;
     failAt = point;
     EXPECT_THROW(cleanUp(archive), ToolError) << "failing operation " << point;
@@ -186,7 +185,6 @@ TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
     expectReference(std::to_string(point) + " of " + std::to_string(points));
   }
   Compactor::wrapFileObjects(nullptr);
-  RecordProperty("FailurePoints", static_cast<int>(points));
 }
 
 }  // namespace

@@ -163,6 +163,7 @@ TEST_F(EndToEndTest, VerifyAcceptsEmptyBlocksAndWasteButNotOverlapsOrWrongPrefix
   writeTree({{"first", 4, 0}});
   fails({"verify", archive}, 2, "'first' (block at 0) holds 3 bytes, the tree says 4");
   writeTree({{"first", 3, 0}, {"second", 2, 19}, {"empty", 0, 29}});
+  tool.ok({"cleanup", "--dry-run", archive});  // cuts nothing, not even the torn tail
   const std::string verified = tool.ok({"verify", archive}).out;
   EXPECT_THAT(verified, HasSubstr("8 bytes at 11 are a prefix without"));
   EXPECT_THAT(verified, HasSubstr("3 bytes at 48 end in a torn block"));
@@ -173,7 +174,6 @@ TEST_F(EndToEndTest, VerifyAcceptsEmptyBlocksAndWasteButNotOverlapsOrWrongPrefix
   EXPECT_THAT(tool.ok({"commit", archive}).out, HasSubstr("cut 14 B that an interrupted commit"));
   tool.ok({"cleanup", archive});  // a lone prefix is 8 bytes: too short to cut out, it stays
   EXPECT_EQ(fs::file_size(archive), 37 + 8 + 4u);
-  tool.ok({"verify", archive});
   tool.ok({"extract", archive, "/", "-C", dir.file("out")});
   EXPECT_TRUE(filesBelow(dir.file("out")) ==
               (std::map<std::string, std::string>{
