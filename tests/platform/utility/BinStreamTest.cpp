@@ -45,7 +45,7 @@ TEST(BinStreamTest, ShiftBlockAndCopyFileAgreeWithStringOperations) {
     MemoryStream stream(bytes);
     stream.shiftBlock(from, to, length, piece);
     ASSERT_EQ(stream.bytes(), expected) << from << " " << to << " " << length << " " << piece;
-    ASSERT_EQ(stream.tellp(), to + length);
+    ASSERT_EQ(stream.tellp(), static_cast<std::int64_t>(to + length));
 
     const auto offset = static_cast<std::size_t>(random() % 400);
     const std::string copy = sourceBytes.substr(std::min<std::size_t>(offset, 300), length);
