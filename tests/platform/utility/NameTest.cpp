@@ -1,10 +1,10 @@
 // File names: their order and case, their parts and increments, and wildcard matching.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <random>
-#include <set>
 #include <string>
 
 #include "FileString.h"
@@ -16,23 +16,20 @@ namespace {
 
 using Traits = ICharTraits<char>;
 
-TEST(ICharTraitsTest, NamesOrderAndFindByUpperCaseSignedBytesShorterFirst) {
-  EXPECT_TRUE(TraitsString("alpha") < "Beta");
-  EXPECT_TRUE(TraitsString("ab") < "ABC");
-  EXPECT_TRUE(TraitsString("aBc") < "a_b");  // 'B' (0x42) before '_' (0x5F)
-  EXPECT_FALSE(TraitsString("a_b") < "aBc");
-  EXPECT_TRUE(TraitsString("\x80") < "\x01");
-  EXPECT_TRUE(TraitsString("z") < "z\xFF");  // the prefix first, though 0xFF orders lowest
-  EXPECT_TRUE(TraitsString("") < "a");
+TEST(ICharTraitsTest, NamesOrderAndFindByCLocaleUpperCaseSignedBytesShorterFirst) {
+  // By upper case: 'B' (0x42) before '_' (0x5F); bytes as signed: 0x80 lowest, 0xFF just
+  // below 0x00; and a prefix first.
+  const std::pair<const char*, const char*> ordered[] = {{"alpha", "Beta"}, {"ab", "ABC"},
+                                                         {"aBc", "a_b"},    {"\x80", "\x01"},
+                                                         {"z", "z\xFF"},    {"", "a"}};
+  for (const auto& [lower, higher] : ordered) {
+    EXPECT_TRUE(TraitsString(lower) < higher) << lower;
+    EXPECT_FALSE(TraitsString(higher) < lower) << higher;
+  }
   EXPECT_EQ(TraitsString("ReadMe.TXT"), TraitsString("readme.txt"));
   EXPECT_NE(TraitsString("readme"), TraitsString("readme "));
   EXPECT_EQ(TraitsString("Photos/Holiday").find("HOLI"), 7u);
-  const char* abc = "abc";
-  EXPECT_EQ(Traits::find(abc, 3, 'C'), abc + 2);
-  EXPECT_EQ(Traits::find(abc, 3, 'd'), nullptr);
-}
-
-TEST(ICharTraitsTest, UpperMatchesTheCLocaleForEveryByte) {
+  EXPECT_EQ(TraitsString("Photos/Holiday").find('z'), TraitsString::npos);
   ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
   for (int byte = 0; byte < 256; ++byte) {
     const char c = static_cast<char>(byte);
@@ -58,13 +55,13 @@ TEST(FileStringTest, PartsOfPathsAndEqualityIgnoringCase) {
   EXPECT_FALSE(FileString("photo.jpg") == FileString("photo.jpeg"));
 }
 
-TEST(FileStringTest, IncrementCountsBeforeTheExtensionAndNeverRepeatsAName) {
+TEST(FileStringTest, IncrementCountsBeforeTheExtensionWithDigitRunsOfAnyLength) {
   const std::pair<const char*, const char*> cases[] = {
       {"photo.jpg", "photo(1).jpg"},
-      {"photo(1).jpg", "photo(2).jpg"},
       {"readme", "readme(1)"},
-      {"a(9)", "a(10)"},
       {"a(99).txt", "a(100).txt"},
+      {"a(1999999999999999999999)", "a(2000000000000000000000)"},
+      {"a(99999999999999999999)", "a(100000000000000000000)"},
       {".profile", ".profile(1)"},
       {"x()", "x()(1)"},
       {"dir.d/file", "dir.d/file(1)"},
@@ -76,28 +73,16 @@ TEST(FileStringTest, IncrementCountsBeforeTheExtensionAndNeverRepeatsAName) {
     changed.increment();
     EXPECT_EQ(changed.str(), after) << before;
   }
-  for (const char* start : {"photo.jpg", "readme", "a(7)"}) {
-    FileString name(start);
-    std::set<std::string> seen{name.str()};
-    for (int i = 0; i < 2000; ++i) {
-      name.increment();
-      EXPECT_TRUE(seen.insert(name.str()).second) << name.str();
-    }
-  }
 }
 
 // The plain recursive definition, exponential in the worst case but obviously right.
-bool referenceMatch(const std::string& name, const std::string& pattern) {
+bool referenceMatch(std::string_view name, std::string_view pattern) {
   if (pattern.empty()) {
     return name.empty();
   }
   if (pattern[0] == '*') {
-    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-      if (referenceMatch(name.substr(skip), pattern.substr(1))) {
-        return true;
-      }
-    }
-    return false;
+    return referenceMatch(name, pattern.substr(1)) ||
+           (!name.empty() && referenceMatch(name.substr(1), pattern));
   }
   return !name.empty() &&
          (pattern[0] == '?' || std::toupper(static_cast<unsigned char>(pattern[0])) ==
@@ -105,28 +90,20 @@ bool referenceMatch(const std::string& name, const std::string& pattern) {
          referenceMatch(name.substr(1), pattern.substr(1));
 }
 
-TEST(WildStringTest, AgreesWithTheReferenceOnRandomCases) {
+// Brackets are plain characters. Matching may start further into the name or the pattern.
+TEST(WildStringTest, AgreesWithTheReferenceAndFinishesAPathologicalPattern) {
   std::mt19937 random(7);
-  const std::string nameAlphabet = "abAB.";
-  const std::string patternAlphabet = "abAB.*?";
   auto draw = [&](const std::string& alphabet, std::size_t maxLength) {
     std::string text(random() % (maxLength + 1), ' ');
-    for (char& c : text) {
-      c = alphabet[random() % alphabet.size()];
-    }
+    std::generate(text.begin(), text.end(), [&] { return alphabet[random() % alphabet.size()]; });
     return text;
   };
   for (int i = 0; i < 20000; ++i) {
-    const std::string name = draw(nameAlphabet, 9);
-    const std::string pattern = draw(patternAlphabet, 7);
+    const std::string name = draw("abAB[.", 9);
+    const std::string pattern = draw("abAB[.*?", 7);
     ASSERT_EQ(WildString(pattern.c_str()).match(name.c_str(), 0, 0), referenceMatch(name, pattern))
         << "name '" << name << "' pattern '" << pattern << "'";
   }
-}
-
-TEST(WildStringTest, ExamplesAndThePathologicalPattern) {
-  EXPECT_TRUE(WildString("*.JPG").match("holiday.jpg", 0, 0));
-  EXPECT_TRUE(WildString("[a]").match("[A]", 0, 0));  // brackets are plain characters
   EXPECT_TRUE(WildString("x*b").match("..xab", 2, 0));
   EXPECT_TRUE(WildString("zz*b").match("ab", 0, 2));
   std::string pattern;

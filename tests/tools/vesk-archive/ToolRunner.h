@@ -1,14 +1,24 @@
 // Runs the built vesk-archive binary for the tests: with its output collected, with no
-// standard input, or left running so that a test can kill it.
+// standard input, or left running so that a test can kill it. ToolTest gives each test a
+// temporary folder, a runner that keeps its output there, and the path of an archive in it.
 #ifndef VESK_TESTS_TOOLRUNNER_H
 #define VESK_TESTS_TOOLRUNNER_H
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace vesk::test {
+
+namespace fs = std::filesystem;
 
 struct ToolResult {
   int status;  // the exit status, or 128 + the signal that ended it
@@ -19,26 +29,68 @@ struct ToolResult {
 class ToolRunner {
  public:
   // Collects output in files below `folder`.
-  explicit ToolRunner(std::string folder);
+  explicit ToolRunner(std::string folder) : folder_(std::move(folder)) {}
 
-  // Runs vesk-archive with `arguments` and waits for it.
-  ToolResult run(const std::vector<std::string>& arguments) const;
-  // Runs vesk-archive as run() does and expects it to succeed.
-  ToolResult ok(const std::vector<std::string>& arguments) const;
-  // Starts vesk-archive with `arguments`, its output thrown away.
-  pid_t start(const std::vector<std::string>& arguments) const;
-  // Waits for `process` and answers its status as run() does.
-  static int wait(pid_t process);
+  static const char* binary() { return VESK_ARCHIVE_BINARY; }
 
-  static const char* binary();
   // The argument vector of vesk-archive with `arguments`, ended by a null; it points into them.
-  static std::vector<char*> commandLine(const std::vector<std::string>& arguments);
+  static std::vector<char*> commandLine(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv = {const_cast<char*>(binary())};
+    for (const std::string& argument : arguments) {
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+  }
+
+  // Starts vesk-archive with `arguments`, no standard input, and output to the files `out`, `err`.
+  static pid_t start(const std::vector<std::string>& arguments,
+                     const std::string& out = "/dev/null", const std::string& err = "/dev/null") {
+    const std::vector<char*> argv = commandLine(arguments);
+    const pid_t process = ::fork();
+    if (process == 0) {
+      ::dup2(::open("/dev/null", O_RDONLY), 0);
+      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      ::execv(binary(), argv.data());
+      ::_exit(127);
+    }
+    if (process < 0) {
+      throw std::runtime_error("cannot start vesk-archive");
+    }
+    return process;
+  }
+
+  // Waits for `process` and answers its status as ToolResult holds it.
+  static int wait(pid_t process) {
+    int status = 0;
+    while (::waitpid(process, &status, 0) < 0) {
+      if (errno != EINTR) {
+        throw std::runtime_error("cannot wait for vesk-archive");
+      }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  // Runs vesk-archive with `arguments`, waits for it, and expects it to end with `expected`.
+  ToolResult run(const std::vector<std::string>& arguments, int expected) const {
+    const std::string out = folder_ + "/.tool-out";
+    const std::string err = folder_ + "/.tool-err";
+    ToolResult result{wait(start(arguments, out, err)), readFile(out), readFile(err)};
+    EXPECT_EQ(result.status, expected) << arguments.front() << ": " << result.err;
+    return result;
+  }
+  ToolResult ok(const std::vector<std::string>& arguments) const { return run(arguments, 0); }
 
  private:
-  pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
-              const std::string& err) const;
-
   std::string folder_;
+};
+
+class ToolTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  ToolRunner tool{dir.path().string()};
+  std::string archive = dir.file("a.vesk");
 };
 
 }  // namespace vesk::test
