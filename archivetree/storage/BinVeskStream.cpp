@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "ArchiveTreeStrings.h"
+#include "FileDescriptor.h"
 #include "MessageIds.h"
 #include "UtilityStrings.h"
 #include "VeskException.h"
@@ -54,89 +55,26 @@ off64_t offsetAt(std::int64_t start, std::uint64_t done) {
   return static_cast<off64_t>(static_cast<std::uint64_t>(start) + done);
 }
 
-// A source file opened for reading, closed on every way out.
-class SourceFile {
- public:
-  explicit SourceFile(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) {
-      throw VeskException::systemError("Cannot open", path != nullptr ? path : "", errno);
-    }
-  }
-  SourceFile(const SourceFile&) = delete;
-  SourceFile& operator=(const SourceFile&) = delete;
-  ~SourceFile() { ::close(fd_); }
-
-  int descriptor() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// Reads up to `count` bytes at `offset`; answers -1 on failure, fewer bytes only at the end.
-ssize_t readAt(int file, char* buffer, std::size_t count, off64_t offset) {
-  std::size_t done = 0;
-  while (done < count) {
-    const ssize_t got =
-        ::pread(file, buffer + done, count - done, offset + static_cast<off64_t>(done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      return -1;
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  return static_cast<ssize_t>(done);
-}
-
-bool writeAt(int file, const char* buffer, std::size_t count, off64_t offset) {
-  while (count > 0) {
-    const ssize_t written = ::pwrite(file, buffer, count, offset);
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      if (written == 0) {
-        errno = EIO;
-      }
-      return false;
-    }
-    buffer += written;
-    count -= static_cast<std::size_t>(written);
-    offset += written;
-  }
-  return true;
-}
-
 // A pipe to splice through, closed on every way out. Its capacity is raised to
 // kSplicePiece where the system allows; a smaller one only costs more calls.
 class SplicePipe {
  public:
   SplicePipe() {
-    if (::pipe2(ends_, O_CLOEXEC) == 0) {
-      ::fcntl(ends_[1], F_SETPIPE_SZ, static_cast<int>(kSplicePiece));
-    } else {
-      ends_[0] = ends_[1] = -1;
-    }
-  }
-  SplicePipe(const SplicePipe&) = delete;
-  SplicePipe& operator=(const SplicePipe&) = delete;
-  ~SplicePipe() {
-    if (ends_[0] >= 0) {
-      ::close(ends_[0]);
-      ::close(ends_[1]);
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) == 0) {
+      readEnd_ = FileDescriptor(ends[0]);
+      writeEnd_ = FileDescriptor(ends[1]);
+      ::fcntl(ends[1], F_SETPIPE_SZ, static_cast<int>(kSplicePiece));
     }
   }
 
-  bool open() const { return ends_[0] >= 0; }
-  int readEnd() const { return ends_[0]; }
-  int writeEnd() const { return ends_[1]; }
+  bool open() const { return readEnd_.valid(); }
+  int readEnd() const { return readEnd_.get(); }
+  int writeEnd() const { return writeEnd_.get(); }
 
  private:
-  int ends_[2];
+  FileDescriptor readEnd_;
+  FileDescriptor writeEnd_;
 };
 
 // Moves all `count` bytes in `pipe` to `out` at `outAt`; answers how many arrived.
@@ -228,13 +166,13 @@ Transfer transfer(int in, std::int64_t inAt, int out, std::int64_t outAt, std::u
     }
     const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kUserPiece));
     char* bytes = buffer(piece);
-    const ssize_t got = readAt(in, bytes, piece, inOffset);
+    const std::int64_t got = FileDescriptor::readAt(in, bytes, piece, inOffset);
     if (got < 0) {
       result.fault = Fault::reading;
       result.error = errno;
       return result;
     }
-    if (got > 0 && !writeAt(out, bytes, static_cast<std::size_t>(got), outOffset)) {
+    if (got > 0 && !FileDescriptor::writeAt(out, bytes, static_cast<std::size_t>(got), outOffset)) {
       result.fault = Fault::writing;
       result.error = errno;
       return result;
@@ -247,6 +185,16 @@ Transfer transfer(int in, std::int64_t inAt, int out, std::int64_t outAt, std::u
   return result;
 }
 
+// Opens the file object of a stream, or throws with the errno of the failed open.
+CIOParent* openFile(const char* path, std::uint32_t access, std::uint32_t third,
+                    FILE_CREATION_FLAG creation, bool buffered) {
+  CIOParent* file = VeskCreateIO(path, access, third, creation, buffered ? kBufferedSize : 0);
+  if (file == nullptr) {
+    throw VeskException("VeskCreateIO failed", errno, path != nullptr ? path : "");
+  }
+  return file;
+}
+
 }  // namespace
 
 BinVeskStream::BinVeskStream(const char* path, int mode, bool buffered)
@@ -254,12 +202,7 @@ BinVeskStream::BinVeskStream(const char* path, int mode, bool buffered)
 
 BinVeskStream::BinVeskStream(const char* path, std::uint32_t access, std::uint32_t third,
                              FILE_CREATION_FLAG creation, bool buffered)
-    : readyFlag(false),
-      io(VeskCreateIO(path, access, third, creation, buffered ? kBufferedSize : 0)),
-      failFlag(false) {
-  if (!io) {
-    throw VeskException("VeskCreateIO failed");
-  }
+    : readyFlag(false), io(openFile(path, access, third, creation, buffered)), failFlag(false) {
   readyFlag = io->ready();
 }
 
@@ -272,9 +215,14 @@ BinVeskStream::BinVeskStream(CIOParent* file) : readyFlag(false), io(file), fail
 
 BinVeskStream::~BinVeskStream() = default;
 
-void BinVeskStream::failWith(int messageId) {
+VeskException BinVeskStream::streamError(const StdString& text, int error) const {
+  const char* path = io->path();
+  return VeskException(text.str().c_str(), error, path != nullptr ? path : "");
+}
+
+void BinVeskStream::failWith(int messageId, int error) {
   failFlag = true;
-  throw VeskException(utilityStrings(messageId));
+  throw streamError(utilityStrings(messageId), error);
 }
 
 void BinVeskStream::clear() {
@@ -295,16 +243,22 @@ BinStream* BinVeskStream::matchingStream(const char* path, int mode) {
 
 BinStream& BinVeskStream::read(char* buffer, unsigned count) {
   std::uint32_t done = 0;
-  if (io->readBytes(buffer, count, &done) == 0 || done != count) {
-    failWith(kMessageCannotRead);
+  if (io->readBytes(buffer, count, &done) == 0) {
+    failWith(kMessageCannotRead, io->lastError());
+  }
+  if (done != count) {
+    failWith(kMessageCannotRead, 0);  // the file ended
   }
   return *this;
 }
 
 BinStream& BinVeskStream::write(const char* buffer, unsigned count) {
   std::uint32_t done = 0;
-  if (io->writeBytes(buffer, count, &done) == 0 || done != count) {
-    failWith(kMessageCannotWrite);
+  if (io->writeBytes(buffer, count, &done) == 0) {
+    failWith(kMessageCannotWrite, io->lastError());
+  }
+  if (done != count) {
+    failWith(kMessageCannotWrite, 0);
   }
   return *this;
 }
@@ -317,7 +271,7 @@ BinStream& BinVeskStream::seek(std::int64_t offset, std::ios_base::seekdir direc
     origin = 2;
   }
   if (io->seek(origin, offset) == 0) {
-    failWith(kMessageCannotPosition);
+    failWith(kMessageCannotPosition, io->lastError());
   }
   return *this;
 }
@@ -340,14 +294,14 @@ BinStream& BinVeskStream::seekp(std::int64_t offset) {
 
 void BinVeskStream::setEOF() {
   if (io->setEndOfFile() == 0) {
-    throw VeskException(archiveTreeStrings(kMsgSetEndOfFileFailed));
+    throw streamError(archiveTreeStrings(kMsgSetEndOfFileFailed), io->lastError());
   }
 }
 
 std::int64_t BinVeskStream::size() {
   std::uint64_t bytes = 0;
   if (io->querySize(&bytes) == 0) {
-    failWith(kMessageCannotQuerySize);
+    failWith(kMessageCannotQuerySize, io->lastError());
   }
   return static_cast<std::int64_t>(bytes);
 }
@@ -374,54 +328,67 @@ bool BinVeskStream::isOpen() const {
 
 void BinVeskStream::flush() {
   if (io->flush() == 0) {
-    failWith(kMessageCannotWrite);
+    failWith(kMessageCannotWrite, io->lastError());
   }
 }
 
 void BinVeskStream::sync() {
   if (io->sync() == 0) {
-    failWith(kMessageCannotWrite);
+    failWith(kMessageCannotWrite, io->lastError());
   }
 }
 
 void BinVeskStream::dropBuffer() {
   if (io->dropBuffer() == 0) {
-    failWith(kMessageCannotWrite);
+    failWith(kMessageCannotWrite, io->lastError());
   }
 }
 
-// The copy goes from the source's descriptor to the archive's at the current position, past
-// the file object's buffer, which is emptied first so that it neither holds writes that the
-// copy would overtake nor serves bytes read ahead that the copy overwrote.
 unsigned BinVeskStream::copyFile(const char* source, unsigned count,
                                  const std::int64_t& sourceOffset, unsigned bufferSize) {
   if (failFlag || io->descriptor() < 0) {
     // The generic copy gives a failed stream's behaviour, and needs no descriptor.
     return BinStream::copyFile(source, count, sourceOffset, bufferSize);
   }
-  const SourceFile file(source);
-  if (count == 0) {
-    return 0;
+  const char* name = source != nullptr ? source : "";
+  const FileDescriptor file = FileDescriptor::open(name, O_RDONLY);
+  if (!file.valid()) {
+    throw VeskException::systemError("Cannot open", name, errno);
   }
-  if (count <= kBufferedCopy) {
-    return copyThroughBuffer(file.descriptor(), source, count, sourceOffset);
+  return copyFrom(file.get(), name, count, sourceOffset);
+}
+
+// A failed stream and a file object without a descriptor take the stream's own writes, as
+// a small file does, so that they fail as the generic copy fails.
+unsigned BinVeskStream::copyFrom(int descriptor, const char* name, unsigned count,
+                                 std::int64_t offset) {
+  const char* source = name != nullptr ? name : "";
+  if (failFlag || io->descriptor() < 0 || count <= kBufferedCopy) {
+    return copyThroughBuffer(descriptor, source, count, offset);
   }
+  return copyInKernel(descriptor, source, count, offset);
+}
+
+// The copy goes from the source's descriptor to the archive's at the current position, past
+// the file object's buffer, which is emptied first so that it neither holds writes that the
+// copy would overtake nor serves bytes read ahead that the copy overwrote.
+unsigned BinVeskStream::copyInKernel(int file, const char* source, unsigned count,
+                                     std::int64_t sourceOffset) {
   dropBuffer();
   const std::int64_t at = io->tell();
-  const std::uint64_t spliced =
-      spliceFile(file.descriptor(), sourceOffset, io->descriptor(), at, count);
-  Transfer copied = transfer(file.descriptor(), offsetAt(sourceOffset, spliced), io->descriptor(),
-                             offsetAt(at, spliced), count - spliced, kUnbounded,
-                             [this](std::size_t n) { return scratch(n); });
+  const std::uint64_t spliced = spliceFile(file, sourceOffset, io->descriptor(), at, count);
+  Transfer copied =
+      transfer(file, offsetAt(sourceOffset, spliced), io->descriptor(), offsetAt(at, spliced),
+               count - spliced, kUnbounded, [this](std::size_t n) { return scratch(n); });
   copied.done += spliced;
   if (io->seek(0, at + static_cast<std::int64_t>(copied.done)) == 0) {
-    failWith(kMessageCannotPosition);
+    failWith(kMessageCannotPosition, io->lastError());
   }
   if (copied.fault == Fault::reading) {
     throw VeskException::systemError("Cannot read", source, copied.error);
   }
   if (copied.fault == Fault::writing) {
-    failWith(kMessageCannotWrite);
+    failWith(kMessageCannotWrite, copied.error);
   }
   return static_cast<unsigned>(copied.done);
 }
@@ -435,12 +402,13 @@ unsigned BinVeskStream::copyThroughBuffer(int file, const char* source, unsigned
   unsigned copied = 0;
   while (copied < count) {
     const auto piece = static_cast<unsigned>(std::min<std::size_t>(count - copied, kUserPiece));
-    const ssize_t got = readAt(file, buffer, piece, sourceOffset + copied);
+    const std::int64_t got = FileDescriptor::readAt(file, buffer, piece, sourceOffset + copied);
     if (got < 0) {
       throw VeskException::systemError("Cannot read", source, errno);
     }
     if (got > 0) {
       write(buffer, static_cast<unsigned>(got));
+      throwOnError();
     }
     copied += static_cast<unsigned>(got);
     if (static_cast<unsigned>(got) < piece) {
@@ -462,11 +430,12 @@ void BinVeskStream::shiftBlock(std::int64_t from, std::int64_t to, std::int64_t 
   }
   dropBuffer();
   const std::int64_t end = size();
+  // Offsets out of range are this stream's finding, not a system call's: error 0.
   if (from > end || length > end - from) {
-    failWith(kMessageCannotRead);
+    failWith(kMessageCannotRead, 0);
   }
   if (to > std::numeric_limits<std::int64_t>::max() - length) {
-    failWith(kMessageCannotPosition);
+    failWith(kMessageCannotPosition, 0);
   }
   const auto distance = static_cast<std::uint64_t>(to < from ? from - to : to - from);
   const int file = io->descriptor();
@@ -474,10 +443,10 @@ void BinVeskStream::shiftBlock(std::int64_t from, std::int64_t to, std::int64_t 
                                   distance >= kSmallestKernelPiece ? distance : 0,
                                   [this](std::size_t n) { return scratch(n); });
   if (moved.fault == Fault::writing) {
-    failWith(kMessageCannotWrite);
+    failWith(kMessageCannotWrite, moved.error);
   }
   if (moved.fault == Fault::reading || moved.done < static_cast<std::uint64_t>(length)) {
-    failWith(kMessageCannotRead);
+    failWith(kMessageCannotRead, moved.error);  // 0 where the file ended
   }
   seekp(to + length);
 }

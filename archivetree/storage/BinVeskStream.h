@@ -2,8 +2,10 @@
 // library. Each stream operation is one call on the file object, which the stream owns
 // through a handle and deletes with its last handle; reading and writing share its single
 // position. Every failure throws VeskException; a failed read, write, seek or size query
-// also puts the stream in the failed state until clear(). Positions and sizes are 64-bit.
-// copyFile and shiftBlock copy in the kernel where they can. One thread at a time.
+// also puts the stream in the failed state until clear(). The stream's own errors carry the
+// file object's path and the errno of the failure (VeskException::error(), 0 where no system
+// call failed, as for a read past the end). Positions and sizes are 64-bit. copyFile,
+// copyFrom and shiftBlock copy in the kernel where they can. One thread at a time.
 #ifndef VESK_BINVESKSTREAM_H
 #define VESK_BINVESKSTREAM_H
 
@@ -12,6 +14,7 @@
 #include "BinStream.h"
 #include "SmartPointer.h"
 #include "VeskDataIO.h"
+#include "VeskException.h"
 
 namespace vesk {
 
@@ -20,7 +23,7 @@ class BinVeskStream : public BinStream {
   // Opens `path` by open-mode bits: 0x01 read, 0x02 write, 0x10 truncate. A missing file is
   // created; an existing one keeps its content unless 0x10 is given. `buffered` gives the
   // file object a 2 MiB buffer. Throws VeskException "VeskCreateIO failed" when the file
-  // cannot be opened.
+  // cannot be opened, with the errno of the open and `path` as its cause.
   BinVeskStream(const char* path, int mode, bool buffered);
   // Opens `path` with the data I/O library's own access mask and creation flag; `third` is
   // passed on unchanged. Throws as the constructor above.
@@ -36,6 +39,9 @@ class BinVeskStream : public BinStream {
   // As BinStream::copyFile; copies in the kernel and ignores `bufferSize`.
   unsigned copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
                     unsigned bufferSize) override;
+  // As copyFile, from the open file `descriptor`, which the caller keeps and whose own offset
+  // is neither used nor moved; `name` only names the source in messages.
+  unsigned copyFrom(int descriptor, const char* name, unsigned count, std::int64_t offset);
   bool eof() const override;
   bool fail() const override;
   // A new buffered BinVeskStream on `path` by `mode`, owned by the caller.
@@ -70,8 +76,12 @@ class BinVeskStream : public BinStream {
   void sync();
 
  private:
-  [[noreturn]] void failWith(int messageId);
+  // `text` with `error` and the file object's path as its cause.
+  VeskException streamError(const StdString& text, int error) const;
+  // Enters the failed state and throws the message `messageId` with `error` as its cause.
+  [[noreturn]] void failWith(int messageId, int error);
   BinStream& seek(std::int64_t offset, std::ios_base::seekdir direction);
+  unsigned copyInKernel(int file, const char* source, unsigned count, std::int64_t sourceOffset);
   unsigned copyThroughBuffer(int file, const char* source, unsigned count,
                              std::int64_t sourceOffset);
   // Empties the file object's buffer so that its descriptor can be used directly.

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,14 +18,14 @@ bool openForWriting(int descriptor) {
 }  // namespace
 
 PosixFile::PosixFile(int descriptor, std::string path, std::size_t bufferSize)
-    : fd_(descriptor),
+    : file_(descriptor),
       path_(std::move(path)),
       capacity_(bufferSize),
       writable_(openForWriting(descriptor)) {}
 
+// The descriptor closes with file_.
 PosixFile::~PosixFile() {
   flushWrites();
-  ::close(fd_);
 }
 
 int PosixFile::failWith(int error) {
@@ -42,44 +41,23 @@ char* PosixFile::buffer() {
 }
 
 bool PosixFile::writeAt(const char* bytes, std::size_t count, std::int64_t offset) {
-  while (count > 0) {
-    const ssize_t written = ::pwrite(fd_, bytes, count, static_cast<off_t>(offset));
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      knownSize_ = -1;  // a part may have been written
-      failWith(written < 0 ? errno : EIO);
-      return false;
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-    offset += written;
-    if (knownSize_ >= 0) {
-      knownSize_ = std::max(knownSize_, offset);
-    }
+  if (!file_.writeAt(bytes, count, offset)) {
+    knownSize_ = -1;  // a part may have been written
+    failWith(errno);
+    return false;
+  }
+  if (knownSize_ >= 0 && count > 0) {
+    knownSize_ = std::max(knownSize_, offset + static_cast<std::int64_t>(count));
   }
   return true;
 }
 
 std::int64_t PosixFile::readAt(char* bytes, std::size_t count, std::int64_t offset) {
-  std::size_t done = 0;
-  while (done < count) {
-    const ssize_t got = ::pread(fd_, bytes + done, count - done,
-                                static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      failWith(errno);
-      return -1;
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
+  const std::int64_t got = file_.readAt(bytes, count, offset);
+  if (got < 0) {
+    failWith(errno);
   }
-  return static_cast<std::int64_t>(done);
+  return got;
 }
 
 bool PosixFile::flushWrites() {
@@ -97,7 +75,7 @@ bool PosixFile::flushWrites() {
 bool PosixFile::fileSize(std::int64_t& bytes) {
   if (knownSize_ < 0) {
     struct stat status {};
-    if (::fstat(fd_, &status) != 0) {
+    if (!file_.status(status)) {
       failWith(errno);
       return false;
     }
@@ -124,7 +102,7 @@ int PosixFile::setEndOfFile() {
     return 0;
   }
   bufferLength_ = 0;
-  if (::ftruncate(fd_, static_cast<off_t>(position_)) != 0) {
+  if (!file_.truncate(position_)) {
     knownSize_ = -1;
     return failWith(errno);
   }
@@ -267,5 +245,5 @@ int PosixFile::sync() {
   if (!flushWrites()) {
     return 0;
   }
-  return ::fsync(fd_) == 0 ? 1 : failWith(errno);
+  return file_.sync() ? 1 : failWith(errno);
 }

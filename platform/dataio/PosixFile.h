@@ -1,9 +1,9 @@
 // PosixFile: the CIOParent of an open POSIX file descriptor, with one buffer that holds
-// either bytes waiting to be written or bytes read ahead. Reads and writes are retried on
-// EINTR and short transfers; close is not retried. The file's size is learned once and then
-// followed through this object's writes, so nobody else may change the file meanwhile. The
-// destructor writes what is buffered and never throws; a caller that must know whether that worked
-// calls flush() first.
+// either bytes waiting to be written or bytes read ahead. Its system calls go through
+// vesk::FileDescriptor, so reads and writes are whole and retried on EINTR; close is not
+// retried. The file's size is learned once and then followed through this object's writes,
+// so nobody else may change the file meanwhile. The destructor writes what is buffered and
+// never throws; a caller that must know whether that worked calls flush() first.
 #ifndef VESK_POSIXFILE_H
 #define VESK_POSIXFILE_H
 
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "CIOParent.h"
+#include "FileDescriptor.h"
 
 class PosixFile : public CIOParent {
  public:
@@ -20,7 +21,7 @@ class PosixFile : public CIOParent {
   ~PosixFile() override;
 
   IOPosition* delayedPosition() override { return nullptr; }
-  bool ready() override { return fd_ >= 0; }
+  bool ready() override { return file_.valid(); }
   int querySize(std::uint64_t* bytes) override;
   int setEndOfFile() override;
   int atEnd() override;
@@ -33,7 +34,7 @@ class PosixFile : public CIOParent {
   int sync() override;
   int lastError() const override { return error_; }
   const char* path() const override { return path_.c_str(); }
-  int descriptor() const override { return fd_; }
+  int descriptor() const override { return file_.get(); }
 
  private:
   int failWith(int error);
@@ -46,7 +47,7 @@ class PosixFile : public CIOParent {
   std::size_t readAheadFor(std::size_t wanted) const;
   bool fileSize(std::int64_t& bytes);
 
-  int fd_;
+  vesk::FileDescriptor file_;
   std::string path_;
   std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
@@ -56,8 +57,8 @@ class PosixFile : public CIOParent {
   std::int64_t bufferStart_ = 0;
   std::size_t bufferLength_ = 0;
   bool dirty_ = false;
-  std::int64_t knownSize_ = -1;
-  std::int64_t readEnd_ = 0;  // where the last read ended  // the file's size as last learned, or -1
+  std::int64_t knownSize_ = -1;  // the file's size as last learned, or -1
+  std::int64_t readEnd_ = 0;     // where the last read ended
   int error_ = 0;
   // Whether the descriptor was opened for writing; writes to a read-only file fail at once
   // instead of when the buffer is handed to the system.

@@ -2,10 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
+#include "FileDescriptor.h"
 #include "PosixFile.h"
 
 namespace {
@@ -44,17 +44,17 @@ CIOParent* VeskCreateIO(const char* path, std::uint32_t access, std::uint32_t /*
     errno = EINVAL;
     return nullptr;
   }
-  const int fd = ::open(path, accessFlags(access) | creating | O_CLOEXEC, 0666);
-  if (fd < 0) {
+  vesk::FileDescriptor file = vesk::FileDescriptor::open(path, accessFlags(access) | creating);
+  struct stat status {};
+  if (!file.valid() || !file.status(status)) {
     return nullptr;
   }
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    ::close(fd);
+  if (S_ISDIR(status.st_mode)) {
     errno = EISDIR;
     return nullptr;
   }
-  return new PosixFile(fd, path, bufferSize > 0 ? static_cast<std::size_t>(bufferSize) : 0);
+  return new PosixFile(file.release(), path,
+                       bufferSize > 0 ? static_cast<std::size_t>(bufferSize) : 0);
 }
 
 int VeskExists(const char* path) {

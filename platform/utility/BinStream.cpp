@@ -1,57 +1,15 @@
 #include "BinStream.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
+#include "FileDescriptor.h"
 #include "UtilityStrings.h"
 #include "VeskException.h"
 
 namespace vesk {
-
-namespace {
-
-// A source file opened for reading, closed on every way out.
-class SourceFile {
- public:
-  explicit SourceFile(const char* path)
-      : path_(path ? path : ""), fd_(::open(path_, O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) {
-      throw VeskException::systemError("Cannot open", path_, errno);
-    }
-  }
-  SourceFile(const SourceFile&) = delete;
-  SourceFile& operator=(const SourceFile&) = delete;
-  ~SourceFile() { ::close(fd_); }
-
-  // Reads up to `count` bytes at `offset`; answers fewer only at the end of the file.
-  std::size_t readAt(char* buffer, std::size_t count, std::int64_t offset) const {
-    std::size_t done = 0;
-    while (done < count) {
-      const ssize_t got = ::pread(fd_, buffer + done, count - done,
-                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-      if (got < 0 && errno == EINTR) {
-        continue;
-      }
-      if (got < 0) {
-        throw VeskException::systemError("Cannot read", path_, errno);
-      }
-      if (got == 0) {
-        break;
-      }
-      done += static_cast<std::size_t>(got);
-    }
-    return done;
-  }
-
- private:
-  const char* path_;
-  int fd_;
-};
-
-}  // namespace
 
 BinStream::BinStream() = default;
 
@@ -73,13 +31,20 @@ void BinStream::throwOnError() const {
 
 unsigned BinStream::copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
                              unsigned bufferSize) {
-  const SourceFile file(source);
+  const char* path = source != nullptr ? source : "";
+  const FileDescriptor file = FileDescriptor::open(path, O_RDONLY);
+  if (!file.valid()) {
+    throw VeskException::systemError("Cannot open", path, errno);
+  }
   const unsigned pieceSize = std::max(bufferSize, 1u);
   char* buffer = scratch(pieceSize);
   unsigned copied = 0;
   while (copied < count) {
     const unsigned want = std::min(pieceSize, count - copied);
-    const std::size_t got = file.readAt(buffer, want, sourceOffset + copied);
+    const std::int64_t got = file.readAt(buffer, want, sourceOffset + copied);
+    if (got < 0) {
+      throw VeskException::systemError("Cannot read", path, errno);
+    }
     if (got > 0) {
       write(buffer, static_cast<unsigned>(got));
       throwOnError();

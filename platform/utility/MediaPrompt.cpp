@@ -1,10 +1,11 @@
 #include "MediaPrompt.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <mutex>
+
+#include "FileDescriptor.h"
 
 namespace vesk {
 
@@ -55,15 +56,12 @@ MediaPrompt::Answerer MediaPrompt::answerer(Answerer replacement) {
 
 int MediaPrompt::askOnTerminal(void* /*owner*/, const char* text, const char* caption,
                                unsigned style) {
-  const int terminal = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-  if (terminal < 0) {
-    return style == kRetryCancel ? kAnswerCancel : kAnswerOk;
-  }
-  std::FILE* stream = ::fdopen(terminal, "r+");
+  FileDescriptor terminal = FileDescriptor::open("/dev/tty", O_RDWR | O_NOCTTY);
+  std::FILE* stream = terminal.valid() ? ::fdopen(terminal.get(), "r+") : nullptr;
   if (!stream) {
-    ::close(terminal);
     return style == kRetryCancel ? kAnswerCancel : kAnswerOk;
   }
+  terminal.release();  // the stream owns it now
   const int answer = ask(stream, stream, text, caption, style);
   std::fclose(stream);
   return answer;

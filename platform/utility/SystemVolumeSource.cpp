@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
@@ -18,19 +17,19 @@ namespace {
 constexpr const char* kMountInfo = "/proc/self/mountinfo";
 constexpr const char* kNameFolders[] = {"/dev/disk/by-label", "/dev/disk/by-uuid"};
 
-std::string readAll(int fd) {
+// The whole text of `file`, read from its start; what was read before a failure.
+std::string readAll(const FileDescriptor& file) {
   std::string text;
   char buffer[8192];
-  ::lseek(fd, 0, SEEK_SET);
+  ::lseek(file.get(), 0, SEEK_SET);
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) {
-      continue;
+    const std::int64_t got = file.read(buffer, sizeof buffer);
+    if (got > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
     }
-    if (got <= 0) {
+    if (got < static_cast<std::int64_t>(sizeof buffer)) {
       return text;
     }
-    text.append(buffer, static_cast<std::size_t>(got));
   }
 }
 
@@ -100,13 +99,9 @@ int escapeAt(const std::string& text, std::size_t i) {
 
 }  // namespace
 
-SystemVolumeSource::SystemVolumeSource() : mountInfo_(::open(kMountInfo, O_RDONLY | O_CLOEXEC)) {}
+SystemVolumeSource::SystemVolumeSource() : mountInfo_(FileDescriptor::open(kMountInfo, O_RDONLY)) {}
 
-SystemVolumeSource::~SystemVolumeSource() {
-  if (mountInfo_ >= 0) {
-    ::close(mountInfo_);
-  }
-}
+SystemVolumeSource::~SystemVolumeSource() = default;
 
 // The table is looked at again at most every few milliseconds: a medium is inserted on a
 // human scale, and a commit asks for the table once per file.
@@ -127,16 +122,16 @@ std::shared_ptr<const VolumeTable> SystemVolumeSource::volumes() {
 // The kernel reports POLLPRI on the open mount table once after every change of the
 // mounts; that poll also clears the report.
 bool SystemVolumeSource::changedSinceLastRead() {
-  if (mountInfo_ < 0) {
+  if (!mountInfo_.valid()) {
     return true;
   }
-  pollfd watch{mountInfo_, POLLPRI, 0};
+  pollfd watch{mountInfo_.get(), POLLPRI, 0};
   const bool mountsChanged = ::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR));
   return mountsChanged || nameFoldersStamp() != labelStamp_;
 }
 
 VolumeTable SystemVolumeSource::readTable() const {
-  if (mountInfo_ < 0) {
+  if (!mountInfo_.valid()) {
     return {};
   }
   return parseMountInfo(readAll(mountInfo_), namesByDevice());

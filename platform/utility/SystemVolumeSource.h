@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "FileDescriptor.h"
 #include "VolumeSource.h"
 
 namespace vesk {
@@ -38,7 +39,7 @@ class SystemVolumeSource : public VolumeSource {
 
   std::mutex mutex_;
   std::chrono::steady_clock::time_point lastLook_{};
-  int mountInfo_ = -1;
+  FileDescriptor mountInfo_;
   unsigned long long labelStamp_ = 0;
   std::shared_ptr<const VolumeTable> table_;
 };

@@ -1,9 +1,12 @@
 #include "BinVeskStream.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FileDescriptor.h"
 #include "MemoryStream.h"
 #include "TestSupport.h"
 
@@ -71,6 +75,71 @@ TEST(BinVeskStreamTest, OpenModesOnePositionAndTheFailedState) {
   EXPECT_EQ(readFile(path), "0123ab");
   const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), kRead));
   EXPECT_EQ(readAll(*other), "0123ab");
+}
+
+// Expects `call` to throw a VeskException of `text` caused by `error` on `path`, whose
+// message() is `message`, or by default the text followed by the cause.
+void expectCause(const std::function<void()>& call, const std::string& text, int error,
+                 const std::string& path, std::string message = "") {
+  if (message.empty()) {
+    message = text + (error == 0 ? "" : " '" + path + "': " + std::strerror(error));
+  }
+  try {
+    call();
+    ADD_FAILURE() << "no VeskException, expected " << text;
+  } catch (const VeskException& exception) {
+    EXPECT_EQ(std::string(exception.what()), text);
+    EXPECT_EQ(exception.error(), error) << text;
+    EXPECT_EQ(exception.path(), path) << text;
+    EXPECT_EQ(exception.message(), message);
+  }
+}
+
+TEST(BinVeskStreamTest, ErrorsCarryTheErrnoAndThePath) {
+  TempDir folder;
+  const std::string path = folder.file("archive");
+  writeFile(path, "0123456789");
+  BinVeskStream readOnly(path.c_str(), kRead, false);
+  expectCause([&] { readOnly.write("x", 1); }, "Cannot write to stream", EBADF, path);
+  readOnly.clear();
+  char bytes[4];
+  expectCause([&] { readOnly.seekg(8).read(bytes, 4); }, "Cannot read from stream", 0, path);
+  expectCause([&] { readOnly.seekg(-1); }, "Cannot position stream", EINVAL, path);
+  expectCause([&] { readOnly.shiftBlock(8, 0, 4, 64); }, "Cannot read from stream", 0, path);
+
+  const std::string folderPath = folder.path().string();
+  expectCause([&] { BinVeskStream(folderPath.c_str(), kRead, false); }, "VeskCreateIO failed",
+              EISDIR, folderPath);
+  const std::string missing = folder.file("no/such");
+  expectCause([&] { BinVeskStream(missing.c_str(), kReadWrite, true); }, "VeskCreateIO failed",
+              ENOENT, missing);
+}
+
+// A small copy goes through the stream's buffer, a large one through the kernel; neither
+// uses or moves the descriptor's own offset.
+TEST(BinVeskStreamTest, CopyFromAnOpenDescriptorAtAnOffset) {
+  TempDir folder;
+  const std::string path = folder.file("archive");
+  BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
+  archive.write("head", 4);
+  std::string expected = "head";
+  for (const std::size_t length : {std::size_t{1000}, std::size_t{(1 << 20) + 5000}}) {
+    const std::string source = folder.file("source" + std::to_string(length));
+    const std::string bytes = randomBytes(length, static_cast<unsigned>(length));
+    writeFile(source, bytes);
+    const FileDescriptor file = FileDescriptor::open(source.c_str(), O_RDONLY);
+    ASSERT_TRUE(file.valid());
+    ASSERT_EQ(::lseek(file.get(), 3, SEEK_SET), 3);
+    EXPECT_EQ(archive.copyFrom(file.get(), "source", static_cast<unsigned>(length), 100),
+              length - 100);  // the source ends first
+    EXPECT_EQ(::lseek(file.get(), 0, SEEK_CUR), 3);
+    expected += bytes.substr(100);
+    EXPECT_EQ(archive.tellp(), static_cast<std::int64_t>(expected.size()));
+  }
+  archive.flush();
+  EXPECT_TRUE(readFile(path) == expected);
+  const std::string badFile = "Cannot read 'gone': " + std::string(std::strerror(EBADF));
+  expectCause([&] { archive.copyFrom(-1, "gone", 10, 0); }, badFile, EBADF, "gone", badFile);
 }
 
 TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {

@@ -1,16 +1,23 @@
 // The file object of the platform: creation flags, and reads, writes, seeks and truncations
-// against a model, unbuffered and buffered.
+// against a model, unbuffered and buffered; and the descriptor beneath it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 
+#include "FileDescriptor.h"
 #include "TestSupport.h"
 #include "VeskDataIO.h"
 
 namespace {
 
+using vesk::FileDescriptor;
+using vesk::test::randomBytes;
 using vesk::test::readFile;
 using vesk::test::TempDir;
 using vesk::test::writeFile;
@@ -45,7 +52,9 @@ TEST(VeskCreateIOTest, CreationFlagsReadOnlyFilesAndOffsetsBeyond4GiB) {
   writeFile(path, "content");
   EXPECT_EQ(sizeOf(*open(path, FILE_TRUNCATE_EXISTING)), 0u);
 
+  errno = 0;
   EXPECT_EQ(open(folder.path().string(), FILE_OPEN_EXISTING, 0, VESK_ACCESS_READ), nullptr);
+  EXPECT_EQ(errno, EISDIR);
 
   std::uint32_t done = 1;
   EXPECT_EQ(open(path, FILE_OPEN_EXISTING, 64, VESK_ACCESS_READ)->writeBytes("x", 1, &done), 0);
@@ -117,6 +126,68 @@ TEST(PosixFileTest, UnbufferedAndBufferedAgreeWithModel) {
     SCOPED_TRACE("buffer " + std::to_string(bufferSize));
     agreeWithModel(bufferSize);
   }
+}
+
+// A pipe holds far less than is sent through it here, so both ends see partial transfers
+// that read() and write() must complete.
+TEST(FileDescriptorTest, ReadsAndWritesWholeThroughAPipeAndAFile) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  FileDescriptor in(ends[0]);
+  const std::string sent = randomBytes(3 << 20, 7);
+  std::thread writer([out = FileDescriptor(ends[1]), &sent]() mutable {
+    EXPECT_TRUE(out.write(sent.data(), sent.size()));
+    EXPECT_TRUE(out.close());
+  });
+  std::string got(sent.size() + 10, '\0');
+  const std::int64_t count = in.read(got.data(), got.size());
+  writer.join();
+  ASSERT_EQ(count, static_cast<std::int64_t>(sent.size()));  // fewer only at the end
+  got.resize(sent.size());
+  EXPECT_TRUE(got == sent);
+
+  vesk::test::TempDir folder;
+  const FileDescriptor file = FileDescriptor::open(folder.file("f").c_str(), O_RDWR | O_CREAT);
+  ASSERT_TRUE(file.valid());
+  EXPECT_NE(::fcntl(file.get(), F_GETFD) & FD_CLOEXEC, 0);
+  ASSERT_TRUE(file.writeAt("tail", 4, 10));
+  ASSERT_TRUE(file.reserve(0, 100));
+  struct stat status {};
+  ASSERT_TRUE(file.status(status));
+  EXPECT_EQ(status.st_size, 100);
+  ASSERT_TRUE(file.truncate(14));
+  char back[8];
+  EXPECT_EQ(file.readAt(back, sizeof back, 8), 6);
+  EXPECT_EQ(std::string(back, 6), std::string("\0\0tail", 6));
+}
+
+TEST(FileDescriptorTest, FailuresLeaveErrno) {
+  vesk::test::TempDir folder;
+  const std::string path = folder.file("f");
+  errno = 0;
+  EXPECT_FALSE(FileDescriptor::open(path.c_str(), O_RDONLY).valid());
+  EXPECT_EQ(errno, ENOENT);
+  writeFile(path, "content");
+  FileDescriptor file = FileDescriptor::open(path.c_str(), O_RDONLY);
+  ASSERT_TRUE(file.valid());
+  EXPECT_FALSE(file.write("x", 1));
+  EXPECT_EQ(errno, EBADF);
+  EXPECT_FALSE(file.writeAt("x", 1, 0));
+  EXPECT_EQ(errno, EBADF);
+  const int old = file.get();
+  file = FileDescriptor();  // closes what it held
+  EXPECT_EQ(::fcntl(old, F_GETFD), -1);
+  char byte = 0;
+  EXPECT_EQ(file.readAt(&byte, 1, 0), -1);
+  EXPECT_EQ(errno, EBADF);
+
+  EXPECT_TRUE(FileDescriptor::syncFolderOf("bare-name"));  // the current folder
+  EXPECT_TRUE(FileDescriptor::syncFolderOf(path + "/"));
+  EXPECT_TRUE(FileDescriptor::syncFolderOf("/"));
+  EXPECT_FALSE(FileDescriptor::syncFolderOf(folder.file("missing/f")));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_FALSE(FileDescriptor::syncFolderOf(path + "/f"));  // its folder is a file
+  EXPECT_EQ(errno, ENOTDIR);
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
-// Message texts from string tables, and the prompt that asks for a missing medium.
+// Message texts from string tables, the causes that exceptions carry, and the prompt that
+// asks for a missing medium.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "MediaPrompt.h"
+#include "MemoryStream.h"
 #include "StringTable.h"
+#include "TestSupport.h"
 #include "UtilityStrings.h"
+#include "VeskException.h"
 
 namespace vesk {
 namespace {
@@ -36,6 +43,42 @@ TEST(StringTableTest, ReadsEveryTableOfItsModuleAndNamesMissingIds) {
 
   EXPECT_EQ(utilityStrings(2).str(), "Cannot write to stream");
   EXPECT_EQ(utilityStrings(20).str(), "Cannot query stream size");
+}
+
+static_assert(std::is_nothrow_copy_constructible_v<VeskException>);
+
+TEST(VeskExceptionTest, CarriesTheErrorAndThePathOfAFailedSystemCall) {
+  const std::string noEntry = std::strerror(ENOENT);
+  const VeskException system = VeskException::systemError("Cannot open", "/no/such", ENOENT);
+  EXPECT_EQ(std::string(system.what()), "Cannot open '/no/such': " + noEntry);
+  EXPECT_EQ(system.error(), ENOENT);
+  EXPECT_EQ(system.path(), "/no/such");
+  EXPECT_EQ(system.message(), system.what());  // the text names the cause already
+
+  const VeskException copy = VeskException("Cannot write to stream", EBADF, "archive");
+  EXPECT_STREQ(copy.what(), "Cannot write to stream");
+  EXPECT_EQ(copy.error(), EBADF);
+  EXPECT_EQ(copy.path(), "archive");
+  EXPECT_EQ(copy.message(),
+            "Cannot write to stream 'archive': " + std::string(std::strerror(EBADF)));
+  EXPECT_EQ(VeskException("Cannot sync", EIO, "").message(),
+            "Cannot sync: " + std::string(std::strerror(EIO)));
+  const VeskException plain("Damaged tree");
+  EXPECT_EQ(plain.error(), 0);
+  EXPECT_EQ(plain.path(), "");
+  EXPECT_EQ(plain.message(), "Damaged tree");
+
+  test::TempDir folder;
+  const std::string missing = folder.file("missing");
+  MemoryStream stream;
+  try {
+    stream.copyFile(missing.c_str(), 1, 0, 64);
+    ADD_FAILURE() << "copied from a missing file";
+  } catch (const VeskException& error) {
+    EXPECT_EQ(error.error(), ENOENT);
+    EXPECT_EQ(error.path(), missing);
+    EXPECT_EQ(error.message(), "Cannot open '" + missing + "': " + noEntry);
+  }
 }
 
 // Answers `input` to a prompt and gives back what the prompt showed.
