@@ -1,4 +1,4 @@
-// Times the crash-safe cleanup of vesk-archive (in place, every move journaled) against the
+// Times the crash-safe cleanup of vesk::Archive (in place, every move journaled) against the
 // library's plain in-place cleanup, on two identical archives of FILES blocks of MIB MiB
 // with every other file deleted. Prints the bytes moved, both times and the ratio of their
 // throughputs.
@@ -11,14 +11,12 @@
 #include <string>
 
 #include "Archive.h"
-#include "ArchiveCheck.h"
 #include "BinVeskStream.h"
 #include "ByteOrder.h"
-#include "Compactor.h"
 #include "ConFileString.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
-#include "TreePath.h"
+#include "TreeFile.h"
 
 namespace {
 
@@ -27,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 // Writes the archive stream and saves its tree, every other file deleted; answers the bytes
 // a cleanup moves.
 std::int64_t buildArchive(const std::string& path, int files, unsigned bytes) {
-  auto root = std::make_unique<vesk::DirectoryNode>(vesk::TreePath::kRootName, nullptr);
+  auto root = std::make_unique<vesk::DirectoryNode>("archive", nullptr);
   std::string data(bytes, '\0');
   std::int64_t moved = 0;
   {
@@ -46,16 +44,19 @@ std::int64_t buildArchive(const std::string& path, int files, unsigned bytes) {
     }
     stream.sync();
   }
-  vesk::Archive archive(path);
-  archive.tree(std::move(root));
-  archive.save();
+  vesk::TreeFile(path + ".toc").save(*root);
   ::sync();
   return moved;
 }
 
+vesk::Archive::Options forWriting() {
+  vesk::Archive::Options options;
+  options.access = vesk::Archive::Access::write;
+  return options;
+}
+
 double plainCleanup(const std::string& path) {
-  vesk::Archive archive(path);
-  archive.load(false);
+  vesk::Archive archive(path, forWriting());
   const auto start = Clock::now();
   {
     vesk::BinVeskStream stream(path.c_str(), 0x01 | 0x02, true);
@@ -68,14 +69,9 @@ double plainCleanup(const std::string& path) {
 }
 
 double safeCleanup(const std::string& path) {
-  vesk::Archive archive(path);
-  archive.load(false);
+  vesk::Archive archive(path, forWriting());
   const auto start = Clock::now();
-  {
-    const std::unique_ptr<vesk::BinStream> stream = archive.openForReading();
-    const vesk::ArchiveCheck check(archive.root(), *stream);
-    vesk::Compactor(archive, check).run(false);
-  }
+  archive.cleanup();
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 

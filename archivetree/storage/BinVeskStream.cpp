@@ -338,6 +338,10 @@ void BinVeskStream::sync() {
   }
 }
 
+void BinVeskStream::discardWrites() {
+  io->discardWrites();
+}
+
 void BinVeskStream::dropBuffer() {
   if (io->dropBuffer() == 0) {
     failWith(kMessageCannotWrite, io->lastError());

@@ -74,6 +74,9 @@ class BinVeskStream : public BinStream {
   void flush();
   // Flushes and waits until the file's data is durable; throws the write error on failure.
   void sync();
+  // Forgets writes still in the buffer without writing them, so that the file holds just
+  // what reached it (after a failed write, to cut the stream where its data really ends).
+  void discardWrites();
 
  private:
   // `text` with `error` and the file object's path as its cause.

@@ -38,6 +38,9 @@ class CIOParent {
   // can then be read and written through descriptor() without the buffer going stale. The
   // position is kept.
   virtual int dropBuffer() = 0;
+  // Forgets buffered writes without writing them (after a write failed for want of space,
+  // so that what the file holds is exactly what reached it). The position is kept.
+  virtual int discardWrites() = 0;
   // Flushes and waits until the file's data is durable.
   virtual int sync() = 0;
   // The errno of the last failed operation, 0 when none failed.

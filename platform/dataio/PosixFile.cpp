@@ -241,6 +241,15 @@ int PosixFile::dropBuffer() {
   return flushWrites() ? 1 : 0;
 }
 
+int PosixFile::discardWrites() {
+  if (dirty_) {
+    dirty_ = false;
+    bufferLength_ = 0;
+  }
+  knownSize_ = -1;
+  return 1;
+}
+
 int PosixFile::sync() {
   if (!flushWrites()) {
     return 0;

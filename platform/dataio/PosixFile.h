@@ -31,6 +31,7 @@ class PosixFile : public CIOParent {
   int readBytes(char* buffer, unsigned count, std::uint32_t* done) override;
   int flush() override;
   int dropBuffer() override;
+  int discardWrites() override;
   int sync() override;
   int lastError() const override { return error_; }
   const char* path() const override { return path_.c_str(); }

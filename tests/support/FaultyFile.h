@@ -29,6 +29,7 @@ class FaultyFile : public CIOParent {
   int readBytes(char* buffer, unsigned count, std::uint32_t* done) override;
   int flush() override;
   int dropBuffer() override;
+  int discardWrites() override { return real_->discardWrites(); }
   int sync() override;
   int lastError() const override { return real_->lastError(); }
   const char* path() const override { return real_->path(); }

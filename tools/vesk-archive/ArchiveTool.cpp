@@ -8,24 +8,20 @@
 #include <iomanip>
 #include <memory>
 
+#include <signal.h>
+
+#include <csignal>
+
 #include "Archive.h"
-#include "ArchiveCheck.h"
-#include "ByteOrder.h"
+#include "BinStream.h"
 #include "CommitProgress.h"
-#include "Compactor.h"
-#include "ConCommittedFiles.h"
 #include "Demo.h"
-#include "DiskDriveAccessor.h"
-#include "Extractor.h"
 #include "FileNode.h"
 #include "Format.h"
 #include "MediaPrompt.h"
 #include "ToolError.h"
-#include "TreeAdder.h"
 #include "TreeNodeIterator.h"
-#include "TreePath.h"
 #include "TreeSearcher.h"
-#include "UncommittedArchiveNode.h"
 #include "VeskException.h"
 
 namespace vesk {
@@ -41,7 +37,7 @@ struct ArchiveTool::Arguments {
   bool recursive = false;
   bool longForm = false;
   bool dryRun = false;
-  unsigned saveEvery = CommitMeter::SaveEvery().files;
+  unsigned saveEvery = Committer::Options().saveEveryFiles;
 };
 
 namespace {
@@ -52,74 +48,69 @@ constexpr const char* kRemoveHelp =
     "their data stays in the stream, as blocks no entry names, until 'cleanup' gives back "
     "every such block. Pending files just leave the tree.";
 
-// While it lives, the missing-media prompt takes the progress bar off the terminal before
-// it asks; it asks through the answerer that was in place (the terminal by default). Once
-// the commit is interrupted it answers Cancel without asking.
-class PromptAfterProgress {
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int /*number*/) {
+  interrupted = 1;
+}
+
+// While it lives, SIGINT and SIGTERM stop a commit after the current file instead of ending
+// the process. Without SA_RESTART, so that a prompt waiting for an answer gives up.
+class InterruptTrap {
  public:
-  PromptAfterProgress(CommitProgress& progress, const CommitMeter& meter)
-      : previous_(MediaPrompt::answerer({})) {
-    MediaPrompt::answerer([this, &progress, &meter](void* owner, const char* text,
-                                                    const char* caption, unsigned style) {
-      if (meter.interrupted()) {
-        return MediaPrompt::kAnswerCancel;
-      }
-      progress.clear();
-      return previous_ ? previous_(owner, text, caption, style)
-                       : MediaPrompt::askOnTerminal(owner, text, caption, style);
-    });
+  InterruptTrap() {
+    interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = &onInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInterrupt_);
+    ::sigaction(SIGTERM, &action, &oldTerminate_);
   }
-  PromptAfterProgress(const PromptAfterProgress&) = delete;
-  PromptAfterProgress& operator=(const PromptAfterProgress&) = delete;
-  ~PromptAfterProgress() { MediaPrompt::answerer(previous_); }
+  InterruptTrap(const InterruptTrap&) = delete;
+  InterruptTrap& operator=(const InterruptTrap&) = delete;
+  ~InterruptTrap() {
+    ::sigaction(SIGINT, &oldInterrupt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerminate_, nullptr);
+  }
 
  private:
-  MediaPrompt::Answerer previous_;
+  struct sigaction oldInterrupt_ {};
+  struct sigaction oldTerminate_ {};
 };
 
-std::vector<CommitMeter::Pending> pendingFiles(DirectoryNode& root) {
-  std::vector<CommitMeter::Pending> pending;
-  TreePath::eachLive(root, [&](TreeNode& node) {
-    if (UncommittedNode* file = node.uncommittedFile()) {
-      pending.push_back({file, TreePath::of(node), file->fileSize()});
+// The progress of a commit, which an interrupt stops.
+class CommitDisplay : public CommitProgress {
+ public:
+  using CommitProgress::CommitProgress;
+  bool cancelled() override { return interrupted != 0; }
+};
+
+// The prompt for a missing medium during a commit: it takes the progress bar off the terminal
+// and asks through the answerer that was in place (the terminal by default); once the commit
+// is interrupted it answers Cancel without asking.
+MediaPrompt::Answerer promptAfter(CommitProgress& progress) {
+  MediaPrompt::Answerer previous = MediaPrompt::answerer({});
+  MediaPrompt::answerer(previous);
+  return [previous, &progress](void* owner, const char* text, const char* caption, unsigned style) {
+    if (interrupted != 0) {
+      return MediaPrompt::kAnswerCancel;
     }
-  });
-  return pending;
+    progress.clear();
+    return previous ? previous(owner, text, caption, style)
+                    : MediaPrompt::askOnTerminal(owner, text, caption, style);
+  };
 }
 
-// A slice of another archive is copied by position; when that archive was cleaned up since,
-// its block is elsewhere. The block's prefix must still announce the slice's size.
-void checkSlice(const std::string& archive, const CommitMeter::Pending& pending) {
-  const auto& slice = static_cast<const UncommittedArchiveNode&>(*pending.node);
-  const FileString source =
-      DiskDriveAccessor().volumeFileNameToDriveFileName(slice.archive(), "||");
-  if (source.empty()) {
-    return;  // not mounted: the commit passes it over
+int statusOf(const ArchiveError& error) {
+  switch (error.kind()) {
+    case ArchiveError::Kind::damaged:
+      return ToolError::kDamaged;
+    case ArchiveError::Kind::busy:
+      return ToolError::kBusy;
+    case ArchiveError::Kind::failed:
+      break;
   }
-  std::array<char, 8> prefix{};
-  try {
-    BinVeskStream other(source.c_str(), 0x01, false);
-    other.seekg(slice.offset() - 8);
-    other.read(prefix.data(), static_cast<unsigned>(prefix.size()));
-  } catch (const VeskException& error) {
-    throw ToolError(ToolError::kUser, archive + ": cannot read the source of '" + pending.path +
-                                          "' in " + source.str() + ": " + error.what());
-  }
-  if (loadLittle64(prefix.data()) != slice.fileSize()) {
-    throw ToolError(ToolError::kUser, archive + ": '" + pending.path + "' no longer lies at " +
-                                          std::to_string(slice.offset()) + " in " + source.str() +
-                                          " (cleaned up since add-from?); remove and add it again");
-  }
-}
-
-std::uint32_t nextArchiveCount(DirectoryNode& root) {
-  std::uint32_t last = 0;
-  TreePath::eachLive(root, [&](TreeNode& node) {
-    if (TreePath::isCommittedFile(node) && node.file()->archiveCount() != UINT32_MAX) {
-      last = std::max(last, node.file()->archiveCount());
-    }
-  });
-  return last + 1;
+  return ToolError::kUser;
 }
 
 char kindOf(TreeNode& node) {
@@ -167,9 +158,16 @@ int ArchiveTool::run(int argc, const char* const* argv) {
   CLI::App app("Keeps many files in one archive stream A, described by the tree saved in A.toc.",
                "vesk-archive");
   app.require_subcommand(1);
+  app.fallthrough();
+  app.add_flag("--no-wait", noWait_,
+               "When another process holds the archive, fail at once (status 75) instead of "
+               "waiting for it");
   app.footer(
-      "Exit status: 0 done, 1 wrong use or unreadable file, 2 damaged archive, 130 "
-      "interrupted.\nTree paths use '/'; '/' alone is the top of the tree.");
+      "Exit status: 0 done, 1 wrong use or unreadable file, 2 damaged archive, 75 archive in "
+      "use by another process (with --no-wait), 130 interrupted.\nMany processes may work on "
+      "one archive: those that only read share it, one that writes has it to itself; the others "
+      "wait, and say after a second which process they wait for.\nTree paths use '/'; '/' alone "
+      "is the top of the tree.");
 
   CLI::App* add = app.add_subcommand("add", "Adds files and folders (recursively) as pending");
   addArchiveOption(*add, a.archive);
@@ -288,132 +286,103 @@ int ArchiveTool::dispatch(const std::string& command, const Arguments& arguments
   } catch (const ToolError& error) {
     err_ << "vesk-archive: " << error.what() << '\n';
     return error.status();
+  } catch (const ArchiveError& error) {
+    err_ << "vesk-archive: " << error.what() << '\n';
+    return statusOf(error);
+  } catch (const VeskException& error) {
+    err_ << "vesk-archive: " << context_ << ": " << error.message() << '\n';
+    return ToolError::kUser;
   } catch (const std::exception& error) {
     err_ << "vesk-archive: " << context_ << ": " << error.what() << '\n';
     return ToolError::kUser;
   }
 }
 
-std::vector<TreeNode*> ArchiveTool::resolveAll(Archive& archive,
-                                               const std::vector<std::string>& paths) {
-  std::vector<TreeNode*> nodes;
-  for (const std::string& path : paths) {
-    TreeNode* node = TreePath::resolve(archive.root(), path);
-    if (node == nullptr) {
-      throw ToolError(ToolError::kUser, archive.path() + ": no entry '" + path + "'");
-    }
-    nodes.push_back(node);
+Archive::Options ArchiveTool::openFor(Archive::Access access, bool create) const {
+  Archive::Options options;
+  options.access = access;
+  options.create = create;
+  if (noWait_) {
+    options.wait.limit = std::chrono::milliseconds(0);
   }
-  return nodes;
+  const std::string archive = context_;
+  options.wait.waiting = [this, archive](const std::string& holders) {
+    err_ << "vesk-archive: " << archive << ": waiting for " << holders
+         << ", which holds the archive\n";
+  };
+  options.notice = [this](const std::string& note) { err_ << "vesk-archive: " << note << '\n'; };
+  return options;
 }
 
-DirectoryNode& ArchiveTool::directoryFor(Archive& archive, const std::string& path) {
-  TreeNode* node = TreePath::resolve(archive.root(), path);
-  if (node == nullptr) {
-    archive.root().addTree(path);
-    node = TreePath::resolve(archive.root(), path);
+int ArchiveTool::reportAdded(const Archive& archive, const TreeAdder::Report& report,
+                             const std::string& what) {
+  for (const TreeAdder::Renamed& renamed : report.renamed) {
+    out_ << "'" << renamed.wanted << "' is taken: added as " << renamed.path << '\n';
   }
-  if (node == nullptr || node->directory() == nullptr) {
-    throw ToolError(ToolError::kUser, archive.path() + ": '" + path + "' is not a directory");
+  for (const TreeAdder::PassedOver& passed : report.passedOver) {
+    err_ << "vesk-archive: passed over '" << passed.what << "': " << passed.why << '\n';
   }
-  return *node->directory();
+  out_ << "added " << report.added << ' ' << what << " to " << archive.path();
+  if (!report.passedOver.empty()) {
+    out_ << ", passed over " << report.passedOver.size();
+  }
+  out_ << '\n';
+  return report.passedOver.empty() ? 0 : ToolError::kUser;
 }
 
 int ArchiveTool::add(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(true);
-  TreeAdder adder(directoryFor(archive, arguments.to), out_, err_);
-  for (const std::string& path : arguments.paths) {
-    adder.addPath(path);
-  }
+  Archive archive(arguments.archive, openFor(Archive::Access::write, true));
+  const TreeAdder::Report report = archive.add(arguments.paths, arguments.to);
   archive.save();
-  out_ << "added " << adder.added() << " pending files to " << archive.path();
-  if (adder.passedOver() > 0) {
-    out_ << ", passed over " << adder.passedOver();
-  }
-  out_ << '\n';
-  return adder.passedOver() > 0 ? ToolError::kUser : 0;
+  return reportAdded(archive, report, "pending files");
 }
 
 int ArchiveTool::addFrom(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(true);
-  Archive other(arguments.other);
-  other.load(false);
-  const std::unique_ptr<BinStream> otherStream = other.openForReading();
-  ArchiveCheck(other.root(), *otherStream).requireSound(other.path());
-  const std::vector<TreeNode*> entries = resolveAll(other, arguments.paths);
-  const std::string source = std::filesystem::absolute(other.path()).lexically_normal().string();
-  TreeAdder adder(directoryFor(archive, arguments.to), out_, err_);
-  for (TreeNode* entry : entries) {
-    adder.addFromArchive(*entry, source);
-  }
+  Archive archive(arguments.archive, openFor(Archive::Access::write, true));
+  const TreeAdder::Report report = archive.addFrom(arguments.other, arguments.paths, arguments.to);
   archive.save();
-  out_ << "added " << adder.added() << " pending slices of " << other.path() << " to "
-       << archive.path() << '\n';
-  return adder.passedOver() > 0 ? ToolError::kUser : 0;
+  return reportAdded(archive, report, "pending slices of " + arguments.other);
 }
 
 int ArchiveTool::commit(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
-  return storeAll(archive, CommitMeter::SaveEvery{arguments.saveEvery});
-}
-
-int ArchiveTool::storeAll(Archive& archive, CommitMeter::SaveEvery every) {
-  std::int64_t cut = 0;
-  const std::unique_ptr<BinVeskStream> stream = archive.openForWriting(cut);
-  if (cut > 0) {
-    out_ << "cut " << Format::bytes(static_cast<std::uint64_t>(cut))
+  Archive archive(arguments.archive, openFor(Archive::Access::write));
+  const InterruptTrap trap;
+  CommitDisplay progress(out_, terminal_, width_);
+  Committer::Options options;
+  options.saveEveryFiles = arguments.saveEvery;
+  options.answerer = promptAfter(progress);
+  Committer::Report report;
+  try {
+    report = archive.commit(progress, options);
+  } catch (const std::exception&) {
+    progress.end();
+    throw;
+  }
+  if (report.cut > 0) {
+    out_ << "cut " << Format::bytes(static_cast<std::uint64_t>(report.cut))
          << " that an interrupted commit left behind\n";
   }
-  std::vector<CommitMeter::Pending> pending = pendingFiles(archive.root());
-  std::uint64_t bytes = 0;
-  for (const CommitMeter::Pending& file : pending) {
-    bytes += file.size;
-    if (file.node->nodeType() == TreeNode::UNCOMMITTED_ARCHIVE_NODE) {
-      checkSlice(archive.path(), file);
-    }
-  }
-  if (pending.empty()) {
+  if (report.files == 0) {
     out_ << "nothing to commit\n";
     return 0;
   }
-  const auto files = static_cast<unsigned>(pending.size());
-  CommitProgress progress(out_, terminal_, width_);
-  progress.begin(files, bytes);
-  ConCommittedFiles committed;
-  CommitMeter meter(
-      *stream, committed, std::move(pending), progress, [&archive] { archive.save(); }, every);
-  const PromptAfterProgress prompt(progress, meter);
-  try {
-    archive.root().commit(*stream, committed, meter, nextArchiveCount(archive.root()));
-  } catch (const std::exception& error) {
-    meter.settle();
-    meter.checkpoint();
-    progress.end();
-    throw ToolError(ToolError::kUser, archive.path() + ": commit stopped at '" +
-                                          meter.lastStarted() + "': " + error.what() +
-                                          "; what was stored before is saved");
-  }
-  meter.settle();
-  meter.checkpoint();
   progress.end();
-  out_ << "stored " << meter.stored() << " of " << files << " files in " << archive.path() << '\n';
-  for (const std::string& path : meter.skipped()) {
-    err_ << "vesk-archive: " << archive.path() << ": not stored, still pending: " << path << '\n';
+  out_ << "stored " << report.stored << " of " << report.files << " files in " << archive.path()
+       << '\n';
+  for (const Committer::Skipped& skipped : report.skipped) {
+    err_ << "vesk-archive: " << archive.path() << ": not stored, still pending: " << skipped.path
+         << " (" << skipped.reason << ")\n";
   }
-  if (meter.interrupted()) {
+  if (report.cancelled || interrupted != 0) {
     err_ << "vesk-archive: " << archive.path() << ": interrupted; what was stored is saved\n";
     return ToolError::kInterrupted;
   }
-  return meter.skipped().empty() ? 0 : ToolError::kUser;
+  return report.skipped.empty() ? 0 : ToolError::kUser;
 }
 
 int ArchiveTool::list(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
-  TreeNode* node = resolveAll(archive, {arguments.directory}).front();
+  Archive archive(arguments.archive, openFor(Archive::Access::read));
+  TreeNode* node = &archive.entry(arguments.directory);
   if (DirectoryNode* directory = node->directory()) {
     listDirectory(*directory, arguments.longForm, arguments.recursive);
   } else {
@@ -435,7 +404,7 @@ void ArchiveTool::listDirectory(DirectoryNode& directory, bool longForm, bool re
 void ArchiveTool::listEntry(TreeNode& node, bool longForm, bool fullPath) {
   const bool isDirectory = node.directory() != nullptr;
   const std::string name =
-      (fullPath ? TreePath::of(node) : node.name().str()) + (isDirectory ? "/" : "");
+      (fullPath ? Archive::pathOf(node) : node.name().str()) + (isDirectory ? "/" : "");
   if (!longForm) {
     out_ << name << '\n';
     return;
@@ -449,8 +418,7 @@ void ArchiveTool::listEntry(TreeNode& node, bool longForm, bool fullPath) {
 }
 
 int ArchiveTool::find(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
+  Archive archive(arguments.archive, openFor(Archive::Access::read));
   DirectoryNode& root = archive.root();
   std::unique_ptr<TreeSearcher> searcher;
   try {
@@ -462,7 +430,7 @@ int ArchiveTool::find(const Arguments& arguments) {
   }
   unsigned found = 0;
   for (TreeNode* node = searcher->first(); node != nullptr; node = searcher->next()) {
-    out_ << TreePath::of(*node) << (node->directory() != nullptr ? "/" : "") << '\n';
+    out_ << Archive::pathOf(*node) << (node->directory() != nullptr ? "/" : "") << '\n';
     ++found;
   }
   if (found == 0) {
@@ -474,39 +442,22 @@ int ArchiveTool::find(const Arguments& arguments) {
 }
 
 int ArchiveTool::remove(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
-  const std::vector<TreeNode*> nodes = resolveAll(archive, arguments.paths);
-  for (TreeNode* node : nodes) {
-    if (node->parent() == nullptr) {
-      throw ToolError(ToolError::kUser, archive.path() + ": the top of the tree cannot be removed");
-    }
-  }
-  for (TreeNode* node : nodes) {
-    if (!node->deleted()) {
-      node->parent()->remove(node);
-      out_ << "removed " << TreePath::of(*node) << (node->directory() != nullptr ? "/" : "")
-           << '\n';
-    }
-  }
+  Archive archive(arguments.archive, openFor(Archive::Access::write));
+  const std::vector<std::string> removed = archive.remove(arguments.paths);
   archive.save();
+  for (const std::string& path : removed) {
+    out_ << "removed " << path << '\n';
+  }
   return 0;
 }
 
+// A dry run reads under the shared lock and leaves an interrupted cleanup alone.
 int ArchiveTool::cleanup(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
-  std::unique_ptr<ArchiveCheck> check;
-  if (!arguments.dryRun) {
-    std::int64_t cut = 0;
-    archive.openForWriting(cut);
-  }
-  {
-    const std::unique_ptr<BinStream> stream = archive.openForReading();
-    check = std::make_unique<ArchiveCheck>(archive.root(), *stream);
-    check->requireSound(archive.path());
-  }
-  const Compactor::Result result = Compactor(archive, *check).run(arguments.dryRun);
+  Archive::Options options =
+      openFor(arguments.dryRun ? Archive::Access::read : Archive::Access::write);
+  options.finishCleanup = !arguments.dryRun;
+  Archive archive(arguments.archive, options);
+  const Compactor::Result result = archive.cleanup(arguments.dryRun);
   const char* verb = arguments.dryRun ? "would remove " : "removed ";
   for (const std::string& path : result.removed) {
     out_ << verb << path << '\n';
@@ -527,10 +478,8 @@ int ArchiveTool::cleanup(const Arguments& arguments) {
 }
 
 int ArchiveTool::verify(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
-  const std::unique_ptr<BinStream> stream = archive.openForReading();
-  const ArchiveCheck check(archive.root(), *stream);
+  Archive archive(arguments.archive, openFor(Archive::Access::read));
+  const ArchiveCheck check = archive.verify();
   const BlockChain& chain = check.chain();
   out_ << "stream: " << chain.streamSize() << " bytes, " << chain.blocks().size()
        << " blocks on the chain, " << check.liveFiles() << " live files\n";
@@ -544,7 +493,7 @@ int ArchiveTool::verify(const Arguments& arguments) {
   }
   bool chainOnly = false;
   try {
-    chainOnly = archive.root().verifyCommitted(*stream);
+    chainOnly = archive.root().verifyCommitted(*archive.openForReading());
   } catch (const VeskException&) {
   }
   out_ << "note: the library's chain check (which refuses empty blocks) "
@@ -562,34 +511,25 @@ int ArchiveTool::verify(const Arguments& arguments) {
 }
 
 int ArchiveTool::extract(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
-  const std::vector<TreeNode*> nodes = resolveAll(archive, arguments.paths);
-  const std::unique_ptr<BinStream> stream = archive.openForReading();
-  Extractor extractor(*stream, archive.path(), out_, err_);
-  for (TreeNode* node : nodes) {
-    extractor.extract(*node, arguments.target);
+  Archive archive(arguments.archive, openFor(Archive::Access::read));
+  const Extractor::Report report = archive.extract(arguments.paths, arguments.target);
+  for (const std::string& path : report.pending) {
+    out_ << "not yet committed, passed over: " << path << '\n';
   }
-  out_ << "extracted " << extractor.files() << " files into " << arguments.target << '\n';
-  return extractor.refused() > 0 ? ToolError::kUser : 0;
+  for (const Extractor::Failure& failure : report.failures) {
+    err_ << "vesk-archive: " << failure.reason << '\n';
+  }
+  out_ << "extracted " << report.files << " files into " << arguments.target << '\n';
+  if (report.damaged()) {
+    return ToolError::kDamaged;
+  }
+  return report.failures.empty() ? 0 : ToolError::kUser;
 }
-
-namespace {
-
-// The bytes a cleanup of `archive` would give back.
-std::int64_t reclaimable(Archive& archive, const ArchiveCheck& check) {
-  const Compactor::Result result = Compactor(archive, check).run(true);
-  return result.bytesBefore - result.bytesAfter;
-}
-
-}  // namespace
 
 int ArchiveTool::info(const Arguments& arguments) {
-  Archive archive(arguments.archive);
-  archive.load(false);
+  Archive archive(arguments.archive, openFor(Archive::Access::read));
   DirectoryNode& root = archive.root();
-  const std::unique_ptr<BinStream> stream = archive.openForReading();
-  const ArchiveCheck check(root, *stream);
+  const ArchiveCheck check = archive.verify();
   const std::uint64_t pendingBytes = root.totalUncommittedFileSize(true);
   out_ << "archive:      " << archive.path() << '\n'
        << "directories:  " << root.numberOfDirectories(true) << '\n'
@@ -598,18 +538,23 @@ int ArchiveTool::info(const Arguments& arguments) {
        << "data:         " << Format::bytes(root.totalFileSize(true) - pendingBytes) << " stored, "
        << Format::bytes(pendingBytes) << " pending\n"
        << "deleted:      " << countDeleted(root) << " entries waiting for cleanup\n"
-       << "stream:       " << check.chain().streamSize() << " bytes\n"
-       << "reclaimable:  " << reclaimable(archive, check) << " bytes (what cleanup gives back)\n";
+       << "stream:       " << check.chain().streamSize() << " bytes\n";
   if (!check.sound()) {
     err_ << "vesk-archive: " << archive.path()
          << ": the tree does not match the stream; run verify\n";
     return ToolError::kDamaged;
   }
+  const Compactor::Result cleanup = archive.cleanup(true);
+  out_ << "reclaimable:  " << cleanup.bytesBefore - cleanup.bytesAfter
+       << " bytes (what cleanup gives back)\n";
   return 0;
 }
 
 int ArchiveTool::demo(const Arguments& arguments) {
-  Demo demo(out_, err_, terminal_, width_);
+  Demo demo(out_, err_, terminal_, width_,
+            [](const std::vector<std::string>& command, std::ostream& out, std::ostream& err,
+               bool terminal,
+               unsigned width) { return ArchiveTool(out, err, terminal, width).run(command); });
   return demo.run(arguments.target);
 }
 

@@ -1,8 +1,10 @@
 // ArchiveTool: the command line of vesk-archive. It parses the arguments, runs one command on
-// an archive (A, the stream, beside A.toc, its saved tree) and answers the exit status: 0
-// when all went well, 1 for a wrong argument or a file that cannot be read or written, 2 for
-// a damaged archive, 130 when interrupted. Output goes to the two streams it is given, which
-// must outlive it; every failure is one line on the error stream naming the archive or file.
+// an archive (A, the stream, beside A.toc, its saved tree) through vesk::Archive, prints what
+// came of it and answers the exit status: 0 when all went well, 1 for a wrong argument or a
+// file that cannot be read or written, 2 for a damaged archive, 75 when another process holds
+// the archive and --no-wait was given, 130 when interrupted. Output goes to the two streams it
+// is given, which must outlive it; every failure is one line on the error stream naming the
+// archive or file.
 #ifndef VESK_ARCHIVETOOL_H
 #define VESK_ARCHIVETOOL_H
 
@@ -10,11 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "CommitMeter.h"
+#include "Archive.h"
 
 namespace vesk {
 
-class Archive;
 class DirectoryNode;
 class TreeNode;
 
@@ -44,17 +45,17 @@ class ArchiveTool {
   int info(const Arguments& arguments);
   int demo(const Arguments& arguments);
 
-  int storeAll(Archive& archive, CommitMeter::SaveEvery every);
+  Archive::Options openFor(Archive::Access access, bool create = false) const;
+  int reportAdded(const Archive& archive, const TreeAdder::Report& report, const std::string& what);
   void listEntry(TreeNode& node, bool longForm, bool fullPath);
   void listDirectory(DirectoryNode& directory, bool longForm, bool recursive);
-  std::vector<TreeNode*> resolveAll(Archive& archive, const std::vector<std::string>& paths);
-  static DirectoryNode& directoryFor(Archive& archive, const std::string& path);
 
   std::ostream& out_;
   std::ostream& err_;
   bool terminal_;
   unsigned width_;
   std::string context_;  // the archive the command works on, for messages
+  bool noWait_ = false;
 };
 
 }  // namespace vesk

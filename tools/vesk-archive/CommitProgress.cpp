@@ -25,7 +25,7 @@ void CommitProgress::begin(unsigned files, std::uint64_t bytes) {
   }
 }
 
-void CommitProgress::file(const std::string& path, std::uint64_t size) {
+void CommitProgress::startFile(const std::string& path, std::uint64_t size) {
   current_ = path;
   currentSize_ = size;
   if (terminal_) {
@@ -36,11 +36,11 @@ void CommitProgress::file(const std::string& path, std::uint64_t size) {
        << ")\n";
 }
 
-void CommitProgress::fileDone(bool stored) {
+void CommitProgress::fileDone(bool stored, const std::string& reason) {
   ++filesDone_;
   bytesDone_ += currentSize_;
   if (!stored && !terminal_) {
-    out_ << "  not stored: " << current_ << '\n';
+    out_ << "  not stored: " << current_ << " (" << reason << ")\n";
   }
   if (terminal_) {
     draw(false);

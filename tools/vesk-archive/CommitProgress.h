@@ -1,7 +1,7 @@
 // CommitProgress: what vesk-archive shows while it commits. On a terminal one line is
 // redrawn in place: a bar, files and bytes done of the total, the rate and the file being
-// stored. Elsewhere each file gets a plain line of its own. It writes to the stream it is
-// given, which must outlive it.
+// stored. Elsewhere each file gets a plain line of its own. It is the meter of the commit it
+// shows, and never stops it. It writes to the stream it is given, which must outlive it.
 #ifndef VESK_COMMITPROGRESS_H
 #define VESK_COMMITPROGRESS_H
 
@@ -10,18 +10,18 @@
 #include <ostream>
 #include <string>
 
+#include "CommitMeter.h"
+
 namespace vesk {
 
-class CommitProgress {
+class CommitProgress : public CommitMeter {
  public:
   // `width` is the terminal's width in columns (used when `terminal`).
   CommitProgress(std::ostream& out, bool terminal, unsigned width);
 
-  void begin(unsigned files, std::uint64_t bytes);
-  // The file `path` of `size` bytes is being stored.
-  void file(const std::string& path, std::uint64_t size);
-  // The file started last is done: stored, or not.
-  void fileDone(bool stored);
+  void begin(unsigned files, std::uint64_t bytes) override;
+  void startFile(const std::string& path, std::uint64_t size) override;
+  void fileDone(bool stored, const std::string& reason) override;
   // Takes the bar off the terminal, so that other text can be shown.
   void clear();
   void end();

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "ArchiveTool.h"
 #include "DiskDriveAccessor.h"
 #include "MediaPrompt.h"
 #include "SampleData.h"
@@ -78,8 +77,8 @@ class Demo::CardVolume : public VolumeSource {
   std::string mountPoint;  // empty while the card is out
 };
 
-Demo::Demo(std::ostream& out, std::ostream& err, bool terminal, unsigned width)
-    : out_(out), err_(err), terminal_(terminal), width_(width) {}
+Demo::Demo(std::ostream& out, std::ostream& err, bool terminal, unsigned width, Runner runner)
+    : out_(out), err_(err), terminal_(terminal), width_(width), runner_(std::move(runner)) {}
 
 Demo::~Demo() = default;
 
@@ -197,8 +196,8 @@ void Demo::tool(const std::vector<std::string>& arguments, int expected, bool li
   out_ << line << '\n';
   std::ostringstream captured;
   capture_ = live ? nullptr : &captured;
-  ArchiveTool tool(live ? out_ : captured, captured, live && terminal_, width_);
-  const int status = tool.run(arguments);
+  const int status =
+      runner_(arguments, live ? out_ : captured, captured, live && terminal_, width_);
   capture_ = nullptr;
   out_ << abridged(captured.str()) << '\n';
   if (status != expected) {

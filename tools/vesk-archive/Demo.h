@@ -8,6 +8,7 @@
 #ifndef VESK_DEMO_H
 #define VESK_DEMO_H
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -18,7 +19,12 @@ namespace vesk {
 
 class Demo {
  public:
-  Demo(std::ostream& out, std::ostream& err, bool terminal, unsigned width);
+  // Runs one command line of vesk-archive (without the program's name) with output to `out`
+  // and `err`, and answers its exit status.
+  using Runner = std::function<int(const std::vector<std::string>& command, std::ostream& out,
+                                   std::ostream& err, bool terminal, unsigned width)>;
+
+  Demo(std::ostream& out, std::ostream& err, bool terminal, unsigned width, Runner runner);
   Demo(const Demo&) = delete;
   Demo& operator=(const Demo&) = delete;
   ~Demo();
@@ -44,6 +50,7 @@ class Demo {
   std::ostream& err_;
   bool terminal_;
   unsigned width_;
+  Runner runner_;
   std::shared_ptr<CardVolume> card_;
   std::ostringstream* capture_ = nullptr;
   unsigned sampleFiles_ = 0;

@@ -14,6 +14,8 @@ class ToolError : public std::runtime_error {
   static constexpr int kUser = 1;
   // An archive whose table of contents does not parse or whose stream does not match it.
   static constexpr int kDamaged = 2;
+  // Another process holds the archive and --no-wait was given.
+  static constexpr int kBusy = 75;
   // The user stopped the command.
   static constexpr int kInterrupted = 130;
 

@@ -9,11 +9,7 @@
 #include <thread>
 
 #include "Archive.h"
-#include "ArchiveCheck.h"
-#include "BinStream.h"
-#include "Compactor.h"
 #include "FaultyFile.h"
-#include "ToolError.h"
 #include "ToolRunner.h"
 
 namespace vesk::test {
@@ -156,12 +152,11 @@ TEST_F(CleanupCrashTest, AKilledCleanupIsFinishedByTheNextCommand) {
 
 // Opens the archive (which finishes an interrupted cleanup), checks it, and cleans it up.
 void cleanUp(const std::string& path) {
-  Archive opened(path);
-  opened.load(false);
-  const std::unique_ptr<BinStream> stream = opened.openForReading();
-  const ArchiveCheck check(opened.root(), *stream);
-  EXPECT_TRUE(check.sound());
-  Compactor(opened, check).run(false);
+  Archive::Options options;
+  options.access = Archive::Access::write;
+  Archive opened(path, options);
+  EXPECT_TRUE(opened.verify().sound());
+  opened.cleanup();
 }
 
 TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
@@ -178,7 +173,7 @@ TEST_F(CleanupCrashTest, EveryFailingOperationOfTheMovesIsRepaired) {
     save("template", true);
     operations = 0;
     failAt = point;
-    EXPECT_THROW(cleanUp(archive), ToolError) << "failing operation " << point;
+    EXPECT_THROW(cleanUp(archive), ArchiveError) << "failing operation " << point;
     failAt = 0;
     cleanUp(archive);  // the load finishes the compaction, the cleanup finds nothing more
     EXPECT_FALSE(fs::exists(archive + ".journal"));

@@ -44,9 +44,9 @@ TEST(CommitProgressTest, TheBarTellsFilesBytesAndTheCurrentFile) {
   std::ostringstream out;
   CommitProgress progress(out, true, 120);
   progress.begin(4, 4096);
-  progress.file("docs/a.txt", 2048);
-  progress.fileDone(true);
-  progress.file("docs/b.txt", 1024);
+  progress.startFile("docs/a.txt", 2048);
+  progress.fileDone(true, "");
+  progress.startFile("docs/b.txt", 1024);
   const std::string line = progress.barLine(120);
   EXPECT_EQ(line.rfind("[##########----------] 50% 1/4 files 2.0 KiB/4.0 KiB ", 0), 0u) << line;
   EXPECT_NE(line.find("docs/b.txt"), std::string::npos);

@@ -5,9 +5,9 @@
 // left by copies that failed. It does so with the library's own cleanup: each such run is
 // adopted as a deleted file of a directory of its own, then the library cuts them out,
 // moves the rest down and fixes the positions. The archive stream is seen through a
-// JournaledStream, so every move is recorded in A.journal; the next load of the archive
-// finishes a compaction that was cut short (see recover()). Deleted entries are dropped from
-// the tree at the end.
+// JournaledStream, so every move is recorded in A.journal (see CleanupJournal); the next
+// Archive opened on it finishes a compaction that was cut short (see recover()). Deleted
+// entries are dropped from the tree at the end. The Archive must be open for writing.
 #ifndef VESK_COMPACTOR_H
 #define VESK_COMPACTOR_H
 
@@ -43,13 +43,20 @@ class Compactor {
   Compactor(Archive& archive, const ArchiveCheck& check);
 
   // Works out what goes and, unless `dryRun`, compacts and saves; answers what went (or would
-  // go). Throws ToolError when a file cannot be written; the journal then lets the next load
-  // finish the compaction.
+  // go). Throws ArchiveError when a file cannot be written; the journal then lets the next
+  // Archive opened on it finish the compaction.
   Result run(bool dryRun);
 
-  // Finishes a compaction of `archive` that was cut short, or throws away a journal that
-  // belongs to none; nothing happens without a journal. Throws ToolError as run().
-  static void recover(Archive& archive);
+  enum class Recovery {
+    none,       // there was no journal
+    finished,   // an interrupted compaction is finished
+    discarded,  // the journal belonged to no compaction under way, and is deleted
+  };
+  // Finishes a compaction of `archive` that was cut short, before its tree is loaded, under
+  // its exclusive lock; nothing happens without a journal. Throws ArchiveError as run(), and
+  // damaged (keeping the journal) when the journal is damaged and the stream no longer
+  // matches the saved tree.
+  static Recovery recover(Archive& archive);
 
  private:
   struct Run {
@@ -60,6 +67,7 @@ class Compactor {
   void planRuns();
   void adoptRuns(DirectoryNode& root) const;
   static void compact(Archive& archive, CleanupJournal& journal);
+  static bool streamMatchesSavedTree(Archive& archive);
   void listRemoved(DirectoryNode& directory);
   static void dropDeleted(DirectoryNode& directory);
   unsigned countUnnamedBlocks();

@@ -1,11 +1,11 @@
 // JournaledStream: the archive stream as the library's cleanup sees it during a crash-safe
 // compaction. It passes every operation to the archive's own stream, except that each move
-// (shiftBlock) goes in pieces whose progress the journal records, and the final cut is
-// recorded first. The moves are numbered in the order cleanup makes them, which is the same
-// for the same tree and stream size, so replaying a cleanup over this stream with a resumed
-// journal finishes a compaction that was cut short: moves that were done are skipped, the
-// one in progress carries on where it stood. size() answers the size the compaction started
-// from. Both the archive stream and the journal are borrowed. One thread at a time.
+// (shiftBlock) goes in pieces whose progress the journal records. The moves are numbered in
+// the order cleanup makes them, which is the same for the same tree and stream size, so
+// replaying a cleanup over this stream with a resumed journal finishes a compaction that was
+// cut short: moves that were done are skipped, the one in progress carries on where it
+// stood. size() answers the size the compaction started from. Both the archive stream and
+// the journal are borrowed. One thread at a time.
 #ifndef VESK_JOURNALEDSTREAM_H
 #define VESK_JOURNALEDSTREAM_H
 
@@ -13,10 +13,9 @@
 #include <string>
 
 #include "BinStream.h"
+#include "CleanupJournal.h"
 
 namespace vesk {
-
-class CleanupJournal;
 
 class JournaledStream : public BinStream {
  public:
@@ -26,7 +25,7 @@ class JournaledStream : public BinStream {
   // The largest piece moved at once when the distance allows it.
   static constexpr std::int64_t kLargestPiece = std::int64_t{64} << 20;
   // The piece of a short-distance move whose bytes the journal keeps.
-  static constexpr std::int64_t kKeptPiece = std::int64_t{1} << 20;
+  static constexpr std::int64_t kKeptPiece = CleanupJournal::kLargestData;
 
   // `archive` must be unbuffered, so that every write has reached the file before the next
   // journal record is written.
@@ -45,7 +44,7 @@ class JournaledStream : public BinStream {
   BinStream& seekg(std::int64_t offset) override;
   BinStream& seekp(std::int64_t offset, std::ios_base::seekdir direction) override;
   BinStream& seekp(std::int64_t offset) override;
-  void setEOF() override;
+  void setEOF() override { archive_.setEOF(); }
   std::int64_t size() override;
   std::int64_t tellg() override { return archive_.tellg(); }
   std::int64_t tellp() override { return archive_.tellp(); }

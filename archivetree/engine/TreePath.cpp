@@ -60,6 +60,14 @@ void TreePath::eachLive(DirectoryNode& directory, const std::function<void(TreeN
   }
 }
 
+unsigned TreePath::depthOf(const TreeNode& node) {
+  unsigned depth = 0;
+  for (const TreeNode* at = node.parent(); at != nullptr; at = at->parent()) {
+    ++depth;
+  }
+  return depth;
+}
+
 bool TreePath::isCommittedFile(TreeNode& node) {
   return node.file() != nullptr && node.uncommittedFile() == nullptr;
 }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "ArchiveError.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
-#include "ToolError.h"
 #include "TreePath.h"
 
 namespace vesk {
@@ -71,7 +71,7 @@ void ArchiveCheck::requireSound(const std::string& archive) const {
     if (problems_.size() > 1) {
       message += " (and " + std::to_string(problems_.size() - 1) + " more; see 'verify')";
     }
-    throw ToolError(ToolError::kDamaged, message);
+    throw ArchiveError(ArchiveError::Kind::damaged, message);
   }
 }
 

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "ArchiveError.h"
+#include "BinStream.h"
+#include "CleanupJournal.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "TimeDate.h"
-#include "ToolError.h"
 #include "TreeNodeIterator.h"
 #include "TreePath.h"
 #include "UncommittedArchiveNode.h"
@@ -25,6 +27,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr unsigned kPiece = 1u << 20;
+
 // The last component of `path` as a name: "photos" for "a/photos/"; empty for "/", "." or
 // "..", which name a folder whose contents are meant.
 std::string baseName(const std::string& path) {
@@ -36,28 +40,55 @@ std::string baseName(const std::string& path) {
   return name == "." || name == ".." ? std::string() : name;
 }
 
+// The CRC-32 of the data of the committed file `file` in `stream`.
+std::uint32_t dataCrc(BinStream& stream, const FileNode& file) {
+  std::vector<char> buffer(std::min<std::uint64_t>(file.fileSize(), kPiece));
+  std::uint32_t crc = 0;
+  stream.seekg(file.offset());
+  for (std::uint64_t left = file.fileSize(); left > 0;) {
+    const auto piece = static_cast<unsigned>(std::min<std::uint64_t>(left, kPiece));
+    stream.read(buffer.data(), piece);
+    crc = CleanupJournal::crc(buffer.data(), piece, crc);
+    left -= piece;
+  }
+  return crc;
+}
+
 }  // namespace
 
-TreeAdder::TreeAdder(DirectoryNode& target, std::ostream& out, std::ostream& err)
-    : target_(target), out_(out), err_(err) {}
+TreeAdder::TreeAdder(DirectoryNode& target)
+    : target_(target), targetDepth_(TreePath::depthOf(target)) {}
+
+bool TreeAdder::tooDeep(unsigned depth, const std::string& what) {
+  if (depth <= DirectoryNode::kMaximumStoredDepth) {
+    return false;
+  }
+  passOver(what, "it would nest deeper than " + std::to_string(DirectoryNode::kMaximumStoredDepth) +
+                     " folder levels, more than a saved tree may");
+  return true;
+}
 
 void TreeAdder::addPath(const std::string& path) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) {
-    throw ToolError::system("Cannot add", path, errno);
+    throw ArchiveError::system("Cannot add", path, errno);
   }
-  addDiskEntry(target_, path, baseName(path).empty() && S_ISDIR(status.st_mode));
+  addDiskEntry(target_, targetDepth_, path, baseName(path).empty() && S_ISDIR(status.st_mode));
 }
 
-void TreeAdder::addDiskEntry(DirectoryNode& into, const std::string& path, bool contentsOnly) {
+void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, const std::string& path,
+                             bool contentsOnly) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) {
     passOver(path, std::string("cannot read it: ") + std::strerror(errno));
     return;
   }
   if (S_ISDIR(status.st_mode)) {
-    DirectoryNode& folder = contentsOnly ? into : folderNamed(into, baseName(path));
-    addDiskFolder(folder, path);
+    if (contentsOnly) {
+      addDiskFolder(into, depth, path);
+    } else if (!tooDeep(depth + 1, path)) {
+      addDiskFolder(folderNamed(into, baseName(path)), depth + 1, path);
+    }
   } else if (S_ISREG(status.st_mode)) {
     addDiskFile(into, path, static_cast<unsigned long long>(status.st_size));
   } else {
@@ -65,7 +96,7 @@ void TreeAdder::addDiskEntry(DirectoryNode& into, const std::string& path, bool 
   }
 }
 
-void TreeAdder::addDiskFolder(DirectoryNode& into, const std::string& path) {
+void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path) {
   std::vector<std::string> names;
   std::error_code error;
   for (fs::directory_iterator entry(path, error), end; !error && entry != end;
@@ -78,7 +109,7 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, const std::string& path) {
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    addDiskEntry(into, (fs::path(path) / name).string(), false);
+    addDiskEntry(into, depth, (fs::path(path) / name).string(), false);
   }
 }
 
@@ -92,42 +123,49 @@ void TreeAdder::addDiskFile(DirectoryNode& into, const std::string& path, unsign
     const unsigned int fileSize = static_cast<unsigned int>(size);
     const unsigned int thumbSize = 0;
     UncommittedFileNode* node = into.addUncommittedFile(path, fileSize, modified, thumbSize);
-    reportRename(*node, baseName(path));
-    ++added_;
+    noteRename(*node, baseName(path));
+    ++report_.added;
   } catch (const VeskException& error) {
-    passOver(path, error.what());
+    passOver(path, error.message());
   }
 }
 
-void TreeAdder::addFromArchive(TreeNode& node, const std::string& otherStream) {
+void TreeAdder::addFromArchive(TreeNode& node, const std::string& otherStream,
+                               BinStream& otherData) {
+  otherStream_ = otherStream;
+  otherData_ = &otherData;
   if (node.parent() == nullptr) {
     TreeNodeIterator children(node.directory());
     for (TreeNode* child = children.firstNode(); child != nullptr;
          child = children.nextNode(child)) {
-      addArchiveEntry(target_, *child, otherStream);
+      addArchiveEntry(target_, targetDepth_, *child);
     }
     return;
   }
-  addArchiveEntry(target_, node, otherStream);
+  addArchiveEntry(target_, targetDepth_, node);
 }
 
-void TreeAdder::addArchiveEntry(DirectoryNode& into, TreeNode& node,
-                                const std::string& otherStream) {
+void TreeAdder::addArchiveEntry(DirectoryNode& into, unsigned depth, TreeNode& node) {
   if (DirectoryNode* directory = node.directory()) {
+    if (tooDeep(depth + 1, otherStream_ + ": " + TreePath::of(node))) {
+      return;
+    }
     DirectoryNode& folder = folderNamed(into, directory->name());
     TreeNodeIterator children(directory);
     for (TreeNode* child = children.firstNode(); child != nullptr;
          child = children.nextNode(child)) {
-      addArchiveEntry(folder, *child, otherStream);
+      addArchiveEntry(folder, depth + 1, *child);
     }
   } else if (!TreePath::isCommittedFile(node)) {
-    passOver(otherStream + ": " + TreePath::of(node), "not committed there");
+    passOver(otherStream_ + ": " + TreePath::of(node), "not committed there");
   } else {
     FileNode& file = *node.file();
+    const std::uint32_t crc = dataCrc(*otherData_, file);
     UncommittedArchiveNode* slice = into.addUncommittedArchiveFile(
-        TreePath::of(file), file.fileSize(), file.offset(), otherStream, file.creationTime());
-    reportRename(*slice, file.name().str());
-    ++added_;
+        TreePath::of(file), file.fileSize(), file.offset(), otherStream_, file.creationTime());
+    slice->archiveCount(crc);
+    noteRename(*slice, file.name().str());
+    ++report_.added;
   }
 }
 
@@ -136,15 +174,14 @@ DirectoryNode& TreeAdder::folderNamed(DirectoryNode& into, const FileString& nam
   return folder != nullptr ? *folder : *into.addDirectory(name);
 }
 
-void TreeAdder::reportRename(const TreeNode& node, const std::string& wanted) {
+void TreeAdder::noteRename(const TreeNode& node, const std::string& wanted) {
   if (node.name().view() != wanted) {
-    out_ << "'" << wanted << "' is taken: added as " << TreePath::of(node) << '\n';
+    report_.renamed.push_back({wanted, TreePath::of(node)});
   }
 }
 
 void TreeAdder::passOver(const std::string& what, const std::string& why) {
-  ++passedOver_;
-  err_ << "vesk-archive: passed over '" << what << "': " << why << '\n';
+  report_.passedOver.push_back({what, why});
 }
 
 }  // namespace vesk

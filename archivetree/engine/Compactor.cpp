@@ -1,5 +1,8 @@
 #include "Compactor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -8,13 +11,16 @@
 
 #include "Archive.h"
 #include "ArchiveCheck.h"
+#include "ArchiveError.h"
 #include "BinVeskStream.h"
 #include "CleanupJournal.h"
 #include "ConFileString.h"
+#include "DirectoryNode.h"
+#include "FileDescriptor.h"
 #include "FileNode.h"
 #include "JournaledStream.h"
 #include "MemoryStream.h"
-#include "ToolError.h"
+#include "TreeFile.h"
 #include "TreePath.h"
 #include "VeskDataIO.h"
 #include "VeskException.h"
@@ -40,26 +46,23 @@ std::unique_ptr<BinVeskStream> openUnbuffered(const std::string& path) {
   CIOParent* file =
       VeskCreateIO(path.c_str(), VESK_ACCESS_READ | VESK_ACCESS_WRITE, 0, FILE_OPEN_EXISTING, 0);
   if (file == nullptr) {
-    throw ToolError::system("Cannot open for writing", path, errno);
+    throw ArchiveError::system("Cannot open for writing", path, errno);
   }
   return std::make_unique<BinVeskStream>(wrapper() ? wrapper()(file) : file);
 }
 
 // The size and CRC-32 of the file at `path`, or -1 and 0 when there is none.
 std::pair<std::int64_t, std::uint32_t> sizeAndCrc(const std::string& path) {
-  std::unique_ptr<BinVeskStream> file;
-  try {
-    file = std::make_unique<BinVeskStream>(path.c_str(), VESK_ACCESS_READ, 0, FILE_OPEN_EXISTING,
-                                           true);
-  } catch (const VeskException&) {
+  const FileDescriptor file = FileDescriptor::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  struct stat status {};
+  if (!file.valid() || !file.status(status) || !S_ISREG(status.st_mode)) {
     return {-1, 0};
   }
-  const std::int64_t size = file->size();
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  if (size > 0) {
-    file->read(bytes.data(), static_cast<unsigned>(size));
+  std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+  if (file.readAt(bytes.data(), bytes.size(), 0) != status.st_size) {
+    throw ArchiveError::system("Cannot read", path, errno);
   }
-  return {size, CleanupJournal::crc(bytes.data(), bytes.size())};
+  return {status.st_size, CleanupJournal::crc(bytes.data(), bytes.size())};
 }
 
 }  // namespace
@@ -74,11 +77,12 @@ Compactor::Compactor(Archive& archive, const ArchiveCheck& check)
 // The steps (numbered as the invariants they keep):
 //  1. Work out the runs to give back from the chain: joined waste regions longer than 8 bytes.
 //  2. Adopt them as deleted files of a directory of their own, and write the journal's begin
-//     record with that tree, the stream's size and the saved tree it starts from; from here
-//     on, the next load finishes what this starts.
+//     record with that tree, the stream's size and the saved tree it starts from, with the
+//     room for all its records and the final save allocated; from here on, the next Archive
+//     opened on the archive finishes what this starts.
 //  3. The library's cleanup cuts the runs out through the journaled stream.
-//  4. Sync the stream, drop the adopted directory and the deleted entries, replace A.toc,
-//     delete the journal.
+//  4. Sync the stream, drop the adopted directory and the deleted entries, give back the
+//     journal's reserve, replace A.toc, delete the journal.
 Compactor::Result Compactor::run(bool dryRun) {
   result_.bytesBefore = check_.chain().streamSize();
   listRemoved(archive_.root());
@@ -106,27 +110,56 @@ Compactor::Result Compactor::run(bool dryRun) {
   return result_;
 }
 
-void Compactor::recover(Archive& archive) {
-  if (!std::filesystem::exists(archive.journalPath())) {
-    return;
+Compactor::Recovery Compactor::recover(Archive& archive) {
+  if (!std::filesystem::exists(std::filesystem::symlink_status(archive.journalPath()))) {
+    return Recovery::none;
   }
   CleanupJournal journal = CleanupJournal::resume(archive.journalPath());
   const CleanupJournal::Begin& begin = journal.begin();
-  if (!journal.hasBegin() ||
-      sizeAndCrc(archive.tocPath()) != std::make_pair(begin.treeSize, begin.treeCrc)) {
-    journal.remove();  // nothing was moved yet, or the new tree is already in place
-    return;
+  if (!journal.hasBegin()) {
+    // Torn by a crash, nothing was moved yet; but damage looks the same, so the journal goes
+    // only when the stream is still the one the saved tree describes.
+    if (!streamMatchesSavedTree(archive)) {
+      throw ArchiveError(ArchiveError::Kind::damaged,
+                         archive.journalPath() +
+                             ": the journal of an interrupted cleanup is damaged and the stream "
+                             "no longer matches its tree; the journal is kept for inspection");
+    }
+    journal.remove();
+    return Recovery::discarded;
+  }
+  if (sizeAndCrc(archive.tocPath()) != std::make_pair(begin.treeSize, begin.treeCrc)) {
+    journal.remove();  // the compacted tree is in place already
+    return Recovery::discarded;
+  }
+  if (journal.damaged()) {
+    throw ArchiveError(ArchiveError::Kind::damaged,
+                       archive.journalPath() +
+                           ": the journal of an interrupted cleanup is damaged, so where its "
+                           "moves stand cannot be told; the journal is kept for inspection");
   }
   auto root = std::make_unique<DirectoryNode>(TreePath::kRootName, nullptr);
   MemoryStream tree(begin.tree);
   try {
     root->input(tree);
   } catch (const VeskException& error) {
-    throw ToolError(ToolError::kDamaged,
-                    archive.journalPath() + ": damaged journal: " + std::string(error.what()));
+    throw ArchiveError(ArchiveError::Kind::damaged,
+                       archive.journalPath() + ": damaged journal: " + std::string(error.what()));
   }
-  archive.tree(std::move(root));
+  archive.replaceTree(std::move(root));
+  archive.treeFile().takeAsLoaded();
   compact(archive, journal);
+  return Recovery::finished;
+}
+
+bool Compactor::streamMatchesSavedTree(Archive& archive) {
+  DirectoryNode saved(TreePath::kRootName, nullptr);
+  TreeFile tree(archive.tocPath());
+  if (tree.exists()) {
+    tree.load(saved);
+  }
+  const std::unique_ptr<BinStream> stream = archive.openForReading();
+  return ArchiveCheck(saved, *stream).sound();
 }
 
 void Compactor::compact(Archive& archive, CleanupJournal& journal) {
@@ -136,15 +169,23 @@ void Compactor::compact(Archive& archive, CleanupJournal& journal) {
     ConFileString names;
     archive.root().cleanup(journaled, names);
     stream->sync();
+  } catch (const ArchiveError& error) {
+    throw ArchiveError(error.kind(),
+                       archive.path() + ": cleanup stopped: " + error.what() +
+                           "; the next command on the archive finishes it",
+                       error.error(), error.path());
   } catch (const VeskException& error) {
-    throw ToolError(ToolError::kUser, archive.path() + ": cleanup stopped (" + error.what() +
-                                          "); the next command on the archive finishes it");
+    throw ArchiveError(ArchiveError::Kind::failed,
+                       archive.path() + ": cleanup stopped: " + error.message() +
+                           "; the next command on the archive finishes it",
+                       error.error(), error.path());
   }
   DirectoryNode& root = archive.root();
   root.remove_if([](const SmartPointer<TreeNode>& child) {
     return child->directory() != nullptr && child->name() == FileString(kAdoptedRuns);
   });
   dropDeleted(root);
+  journal.releaseReserve();
   archive.save();
   journal.remove();
 }

@@ -28,6 +28,9 @@ class TreePath {
   // directory before its contents; nothing below a deleted directory is visited.
   static void eachLive(DirectoryNode& directory, const std::function<void(TreeNode&)>& visit);
 
+  // The number of directories above `node`: 0 for a root.
+  static unsigned depthOf(const TreeNode& node);
+
   // Whether `node` is a committed file (not a pending one).
   static bool isCommittedFile(TreeNode& node);
 };

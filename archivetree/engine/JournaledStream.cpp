@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "CleanupJournal.h"
-
 namespace vesk {
 
 JournaledStream::JournaledStream(BinStream& archive, CleanupJournal& journal)
@@ -43,11 +41,6 @@ BinStream& JournaledStream::seekp(std::int64_t offset) {
 
 std::int64_t JournaledStream::size() {
   return journal_.begin().streamSize;
-}
-
-void JournaledStream::setEOF() {
-  journal_.cut(archive_.tellp());
-  archive_.setEOF();
 }
 
 // A move goes down, front to back. A piece no longer than the move's distance writes only

@@ -37,7 +37,7 @@ class ArchiveCheck {
   // The position behind the last live block; 0 when there is none.
   std::int64_t liveEnd() const noexcept { return liveEnd_; }
 
-  // Throws ToolError kDamaged naming `archive` and the first problem when not sound.
+  // Throws ArchiveError damaged naming `archive` and the first problem when not sound.
   void requireSound(const std::string& archive) const;
 
  private:

@@ -1,0 +1,90 @@
+// CommitStream: the archive stream as a pending node's own commit sees it during a commit of
+// an Archive. Every operation goes to the archive's stream, except copyFile, with which a
+// pending node copies its data: it copies from a source that it opens and checks itself. A
+// disk file is opened without following a symbolic link and without blocking, and must be a
+// regular file whose size and modification time are still those its node holds, before and
+// after the copy; a slice is read from a descriptor the commit opened on the other archive's
+// stream, and its data must have the CRC-32 it was added with. When the source fails these,
+// copyFile throws VeskException and problem() tells why; changed() tells whether the source
+// only changed, and how it is now. The archive stream is borrowed. One thread at a time.
+#ifndef VESK_COMMITSTREAM_H
+#define VESK_COMMITSTREAM_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BinStream.h"
+#include "TimeDate.h"
+#include "VeskException.h"
+
+namespace vesk {
+
+class BinVeskStream;
+class UncommittedNode;
+
+class CommitStream : public BinStream {
+ public:
+  explicit CommitStream(BinVeskStream& archive);
+  ~CommitStream() override;
+
+  // The next copy is of the disk file of `node`.
+  void expectDiskFile(const UncommittedNode& node);
+  // The next copy is of a slice read from the open descriptor `source` of the stream
+  // `sourcePath`, whose data must have the CRC-32 `crc` unless it is empty.
+  void expectSlice(int source, std::string sourcePath, std::optional<std::uint32_t> crc);
+
+  // The failure of the archive's own stream in the last copy (which a pending node's commit
+  // does not pass on), or a plain write failure when there was none.
+  VeskException archiveFailure() const;
+
+  // Why the last copy failed for its source; empty when it did not.
+  const std::string& problem() const noexcept { return problem_; }
+  // Whether the last copy failed because its disk source changed; then its size and
+  // modification time now.
+  bool changed() const noexcept { return changed_; }
+  std::uint64_t changedSize() const noexcept { return changedSize_; }
+  const TimeDate& changedTime() const noexcept { return changedTime_; }
+
+  void clear() override;
+  unsigned copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
+                    unsigned bufferSize) override;
+  bool eof() const override;
+  bool fail() const override;
+  BinStream* matchingStream(const char* path, int mode) override;
+  BinStream& read(char* buffer, unsigned count) override;
+  BinStream& write(const char* buffer, unsigned count) override;
+  BinStream& seekg(std::int64_t offset, std::ios_base::seekdir direction) override;
+  BinStream& seekg(std::int64_t offset) override;
+  BinStream& seekp(std::int64_t offset, std::ios_base::seekdir direction) override;
+  BinStream& seekp(std::int64_t offset) override;
+  void setEOF() override;
+  std::int64_t size() override;
+  std::int64_t tellg() override;
+  std::int64_t tellp() override;
+  IOPosition* telldelayp() override;
+  const char* version() const override { return "CommitStream 1.0, 06.12.2026"; }
+
+ private:
+  unsigned copyDiskFile(const char* source, unsigned count, std::int64_t sourceOffset);
+  unsigned copySlice(unsigned count, std::int64_t sourceOffset);
+  [[noreturn]] void refuse(std::string problem);
+  void noteChange(std::uint64_t size, const TimeDate& time, const char* problem);
+
+  BinVeskStream& archive_;
+  const UncommittedNode* node_ = nullptr;
+  int slice_ = -1;
+  std::string slicePath_;
+  std::optional<std::uint32_t> crc_;
+  std::string problem_;
+  bool changed_ = false;
+  std::uint64_t changedSize_ = 0;
+  TimeDate changedTime_;
+  std::vector<char> buffer_;
+  std::optional<VeskException> archiveFailure_;
+};
+
+}  // namespace vesk
+
+#endif  // VESK_COMMITSTREAM_H
