@@ -178,7 +178,9 @@ DirectoryNode& Archive::directory(const std::string& path) {
     if (above->directory() != nullptr &&
         TreePath::depthOf(*above) + made > DirectoryNode::kMaximumStoredDepth) {
       throw ArchiveError(ArchiveError::Kind::failed,
-                         path_ + ": '" + path + "' would nest deeper than " +
+                         path_ + ": a directory " +
+                             std::to_string(TreePath::depthOf(*above) + made) +
+                             " levels deep would nest deeper than " +
                              std::to_string(DirectoryNode::kMaximumStoredDepth) +
                              " folder levels, more than a saved tree may");
     }

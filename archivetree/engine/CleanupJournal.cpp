@@ -58,10 +58,11 @@ std::uint32_t CleanupJournal::crc(const char* bytes, std::size_t count, std::uin
 CleanupJournal::CleanupJournal(std::string path, FileDescriptor file)
     : path_(std::move(path)), file_(std::move(file)) {}
 
-CleanupJournal::Layout CleanupJournal::layoutFor(std::int64_t beginBytes) {
+CleanupJournal::Layout CleanupJournal::layoutFor(std::int64_t beginBytes,
+                                                 std::int64_t largestData) {
   Layout layout;
   layout.slots = roundUp(beginBytes);
-  layout.slotSize = roundUp(kRecordHead + kLargestData + 4);
+  layout.slotSize = roundUp(kRecordHead + largestData + 4);
   layout.reserveEnd = layout.slots + 2 * layout.slotSize + roundUp(beginBytes);
   return layout;
 }
@@ -78,11 +79,11 @@ CleanupJournal CleanupJournal::create(const std::string& path, const Begin& begi
   }
   const std::string payload = u64(static_cast<std::uint64_t>(begin.streamSize)) +
                               u64(static_cast<std::uint64_t>(begin.treeSize)) + u32(begin.treeCrc) +
-                              begin.tree;
+                              u64(static_cast<std::uint64_t>(begin.largestData)) + begin.tree;
   std::string record = std::string(kMark, kMarkLength) + u64(payload.size()) + payload;
   record += u32(crc(record.data(), record.size()));
   CleanupJournal journal(path, std::move(file));
-  journal.layout_ = layoutFor(static_cast<std::int64_t>(record.size()));
+  journal.layout_ = layoutFor(static_cast<std::int64_t>(record.size()), begin.largestData);
   try {
     if (!journal.file_.reserve(0, journal.layout_.reserveEnd)) {
       throw ArchiveError::system("Cannot set aside " + std::to_string(journal.layout_.reserveEnd) +
@@ -132,7 +133,7 @@ void CleanupJournal::readBegin(std::int64_t fileSize) {
   }
   const std::uint64_t length = loadLittle64(head.data() + kMarkLength);
   if (head.compare(0, kMarkLength, kMark) != 0 ||
-      length > static_cast<std::uint64_t>(fileSize - kBeginHead - 4) || length < 20) {
+      length > static_cast<std::uint64_t>(fileSize - kBeginHead - 4) || length < 28) {
     return;
   }
   std::string record(static_cast<std::size_t>(kBeginHead + static_cast<std::int64_t>(length) + 4),
@@ -148,8 +149,9 @@ void CleanupJournal::readBegin(std::int64_t fileSize) {
   begin_.streamSize = i64At(record, kBeginHead);
   begin_.treeSize = i64At(record, kBeginHead + 8);
   begin_.treeCrc = loadLittle32(record.data() + kBeginHead + 16);
-  begin_.tree = record.substr(kBeginHead + 20, body - kBeginHead - 20);
-  layout_ = layoutFor(static_cast<std::int64_t>(record.size()));
+  begin_.largestData = std::clamp<std::int64_t>(i64At(record, kBeginHead + 20), 0, kLargestData);
+  begin_.tree = record.substr(kBeginHead + 28, body - kBeginHead - 28);
+  layout_ = layoutFor(static_cast<std::int64_t>(record.size()), begin_.largestData);
 }
 
 // The record in force is the valid one with the higher sequence number. A slot never written
@@ -180,7 +182,7 @@ bool CleanupJournal::readSlot(unsigned slot, std::uint64_t& sequence, bool& empt
   empty = std::all_of(record.begin(), record.begin() + kRecordHead,
                       [](char byte) { return byte == 0; });
   const std::uint32_t length = loadLittle32(record.data());
-  if (empty || length > kLargestData) {
+  if (empty || length > begin_.largestData) {
     return false;
   }
   const std::size_t body = kRecordHead + length;

@@ -2,7 +2,8 @@
 // recoverable. All numbers in it are little-endian. It holds:
 //  - at 0, the begin record: the mark "VESKJRN2", the payload's length (8 bytes), the payload
 //    (the stream's size, the size and CRC-32 of the saved tree the compaction started from,
-//    and the tree the compaction runs on in its stored form), then the CRC-32 of all before;
+//    the most data a record of this compaction holds, and the tree the compaction runs on in
+//    its stored form), then the CRC-32 of all before;
 //  - two slots that take the state of the moves in turn, so that the file never grows while
 //    the moves run. A record: its data's length (4), a sequence number (8), the move (4), the
 //    kind (4: progress, or data about to be written), the offset in the move (8), the data,
@@ -25,14 +26,15 @@ namespace vesk {
 
 class CleanupJournal {
  public:
-  // The most data one record holds.
+  // The most data one record can hold.
   static constexpr std::int64_t kLargestData = std::int64_t{1} << 20;
 
   struct Begin {
     std::int64_t streamSize = 0;
-    std::int64_t treeSize = 0;  // of the saved tree the compaction started from
-    std::uint32_t treeCrc = 0;  // of the same
-    std::string tree;           // the tree the compaction runs on
+    std::int64_t treeSize = 0;                // of the saved tree the compaction started from
+    std::uint32_t treeCrc = 0;                // of the same
+    std::int64_t largestData = kLargestData;  // the most data a record holds, at most kLargestData
+    std::string tree;                         // the tree the compaction runs on
   };
   // Where a move stands: its first `done` bytes are in place, except that `data`, written at
   // `dataOffset` when that is not -1, may be only partly written. A move that is over has
@@ -83,7 +85,7 @@ class CleanupJournal {
   };
 
   CleanupJournal(std::string path, FileDescriptor file);
-  static Layout layoutFor(std::int64_t beginBytes);
+  static Layout layoutFor(std::int64_t beginBytes, std::int64_t largestData);
   void readBegin(std::int64_t fileSize);
   void readSlots(std::int64_t fileSize);
   bool readSlot(unsigned slot, std::uint64_t& sequence, bool& empty);

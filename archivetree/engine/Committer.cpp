@@ -101,7 +101,7 @@ Committer::Report Committer::run() {
     const ScopedAnswerer answerer(options_.answerer);
     report_.cancelled = !walk(archive_.root());
   }
-  saveWork("the end");
+  saveWork(lastStarted_);
   return report_;
 }
 
@@ -129,6 +129,7 @@ bool Committer::walk(DirectoryNode& directory) {
 
 void Committer::store(DirectoryNode& directory, Position at) {
   const std::string path = TreePath::of(**at);
+  lastStarted_ = path;
   meter_.startFile(path, (*at)->file()->fileSize());
   const std::string reason = storeNode(directory, at, path);
   if (!reason.empty()) {
@@ -302,8 +303,15 @@ void Committer::checkpointIfDue(const std::string& path) {
   }
 }
 
-// A checkpoint; when the stream cannot be synced, the commit stops (see stop()).
+// A checkpoint; when the stream cannot be written or synced, the commit stops (see stop()).
+// What a failed write did not put in the file is known from its size; after a failed sync,
+// only what the last checkpoint synced can be trusted.
 void Committer::saveWork(const std::string& path) {
+  try {
+    stream_->flush();
+  } catch (const VeskException& error) {
+    stop(path, error, false);
+  }
   try {
     checkpoint();
   } catch (const ArchiveError& error) {

@@ -118,6 +118,7 @@ class Committer {
   std::uint32_t archiveCount_ = 0;
   std::map<std::string, std::unique_ptr<Source>> sources_;
   std::vector<Unsaved> unsaved_;
+  std::string lastStarted_;
   std::int64_t savedEnd_ = 0;  // the stream's end at the last checkpoint
   std::chrono::steady_clock::time_point lastSave_;
 };

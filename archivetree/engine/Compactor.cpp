@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <tuple>
 #include <unordered_set>
 
@@ -105,8 +106,16 @@ Compactor::Result Compactor::run(bool dryRun) {
   MemoryStream tree;
   archive_.root().output(tree);
   begin.tree = tree.bytes();
-  CleanupJournal journal = CleanupJournal::create(archive_.journalPath(), begin);
-  compact(archive_, journal);
+  begin.largestData = largestKeptPiece();
+  std::optional<CleanupJournal> journal;
+  try {
+    journal.emplace(CleanupJournal::create(archive_.journalPath(), begin));
+  } catch (const ArchiveError& error) {
+    throw ArchiveError(error.kind(),
+                       archive_.path() + ": cannot clean up, nothing was moved: " + error.what(),
+                       error.error(), error.path());
+  }
+  compact(archive_, *journal);
   return result_;
 }
 
@@ -213,6 +222,22 @@ void Compactor::planRuns() {
   if (!runs_.empty()) {
     result_.bytesMoved = result_.bytesBefore - runs_.front().position - reclaimed;
   }
+}
+
+// The largest piece whose bytes the journal will keep: of the moves whose distance (all the
+// bytes given back in front of them) is short, the longest, up to what a record can hold.
+std::int64_t Compactor::largestKeptPiece() const {
+  std::int64_t largest = 0;
+  std::int64_t removed = 0;
+  for (std::size_t k = 0; k < runs_.size(); ++k) {
+    removed += runs_[k].bytes;
+    const std::int64_t from = runs_[k].position + runs_[k].bytes;
+    const std::int64_t to = k + 1 < runs_.size() ? runs_[k + 1].position : result_.bytesBefore;
+    if (removed < JournaledStream::kDirectDistance) {
+      largest = std::max(largest, std::min(to - from, CleanupJournal::kLargestData));
+    }
+  }
+  return largest;
 }
 
 // Deleted files below `directory` (and every file below a deleted directory) lose their

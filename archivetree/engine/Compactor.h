@@ -65,6 +65,7 @@ class Compactor {
   };
 
   void planRuns();
+  std::int64_t largestKeptPiece() const;
   void adoptRuns(DirectoryNode& root) const;
   static void compact(Archive& archive, CleanupJournal& journal);
   static bool streamMatchesSavedTree(Archive& archive);

@@ -71,7 +71,9 @@ std::int64_t JournaledStream::movePiece(unsigned move, std::int64_t from, std::i
     journal_.progress(move, done + piece);
     return done + piece;
   }
-  const auto piece = static_cast<std::size_t>(std::min(length - done, kKeptPiece));
+  // The piece of a short-distance move whose bytes the journal keeps.
+  const auto piece =
+      static_cast<std::size_t>(std::min(length - done, journal_.begin().largestData));
   piece_.resize(piece);
   archive_.seekg(from + done);
   archive_.read(piece_.data(), static_cast<unsigned>(piece));

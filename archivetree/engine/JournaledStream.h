@@ -24,8 +24,6 @@ class JournaledStream : public BinStream {
   static constexpr std::int64_t kDirectDistance = 65536;
   // The largest piece moved at once when the distance allows it.
   static constexpr std::int64_t kLargestPiece = std::int64_t{64} << 20;
-  // The piece of a short-distance move whose bytes the journal keeps.
-  static constexpr std::int64_t kKeptPiece = CleanupJournal::kLargestData;
 
   // `archive` must be unbuffered, so that every write has reached the file before the next
   // journal record is written.
