@@ -1,5 +1,5 @@
-// A small application of the library: puts two files into an archive, saves the tree, loads
-// it back, finds a file by path, reads its data and searches by wildcard.
+// A small application of the library: makes an archive of a folder, commits it, reads a
+// file back, searches, removes, cleans up and extracts, all through vesk::Archive.
 //
 //   ArchiveExample [FOLDER]   works in FOLDER (default: a new temporary folder)
 #include <stdlib.h>
@@ -7,82 +7,71 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 
-#include "BinVeskStream.h"
-#include "ConCommittedFiles.h"
+#include "Archive.h"
 #include "DirectoryNode.h"
-#include "FileNode.h"
-#include "ProgressMeter.h"
-#include "TreeNodeIterator.h"
 #include "TreeSearcher.h"
-#include "VeskException.h"
 
 namespace fs = std::filesystem;
 
-// Commit asks a meter before every entry whether to stop and names each file it stores.
-class PrintingMeter : public vesk::ProgressMeter {
+// What the application hears of a commit; returning true from cancelled() would stop it.
+class PrintingMeter : public vesk::CommitMeter {
  public:
-  void startFile(const char* name) override { std::cout << "storing " << name << '\n'; }
-  bool cancelled() override { return false; }
+  void startFile(const std::string& path, std::uint64_t size) override {
+    std::cout << "storing " << path << " (" << size << " bytes)\n";
+  }
 };
-
-// A pending file: the tree remembers where the data is to come from.
-void addFile(vesk::DirectoryNode& into, const fs::path& path, const std::string& text) {
-  std::ofstream(path) << text;
-  into.addUncommittedFile(path.string(), static_cast<unsigned>(text.size()),
-                          vesk::TimeDate::ofFile(path.c_str()), 0);
-}
 
 int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : (fs::temp_directory_path() / "vesk-XXXXXX").string();
   if (argc < 2 && ::mkdtemp(folder.data()) == nullptr) {
     return 1;
   }
-  const std::string archivePath = folder + "/example.vesk";
+  const std::string path = folder + "/example.vesk";
+  vesk::Archive::Options options;
+  options.access = vesk::Archive::Access::write;
+  options.create = true;
   try {
-    // Build a tree: a root with a file and a directory holding another file.
-    vesk::DirectoryNode root("example", nullptr);
-    addFile(root, folder + "/hello.txt", "Hello, archive!\n");
-    addFile(*root.addDirectory("notes"), folder + "/todo.txt", "1. commit\n2. clean up\n");
+    fs::create_directories(folder + "/data/notes");
+    std::ofstream(folder + "/data/hello.txt") << "Hello, archive!\n";
+    std::ofstream(folder + "/data/notes/todo.txt") << "1. commit\n2. clean up\n";
 
-    // Commit: every pending file's data is appended to the stream as one block.
-    vesk::BinVeskStream archive(archivePath.c_str(), 0x01 | 0x02 | 0x10, true);
-    vesk::ConCommittedFiles committed;
-    PrintingMeter meter;
-    const unsigned stored = root.commit(archive, committed, meter, 1);
-    for (auto record = committed.begin(); record != committed.end(); ++record) {
-      std::cout << committed.committedName(record).view() << ": " << committed.size(record)
-                << " bytes at " << committed.offset(record) << '\n';
-    }
-    archive.sync();
-
-    // Save the tree, then load it into a new root.
+    // Open for writing, creating the archive; the lock keeps other processes out meanwhile.
     {
-      vesk::BinVeskStream toc((archivePath + ".toc").c_str(), 0x02 | 0x10, true);
-      root.output(toc);
-      toc.sync();
+      vesk::Archive archive(path, options);
+      archive.add({folder + "/data"});  // pending files below the tree folder "data"
+      PrintingMeter meter;
+      const vesk::Committer::Report report = archive.commit(meter);  // stores and saves
+      std::cout << report.stored << " files stored\n";
     }
-    vesk::DirectoryNode loaded;
-    vesk::BinVeskStream toc((archivePath + ".toc").c_str(), 0x01, true);
-    loaded.input(toc);
 
-    // Find a file by its path (starting with the root's name) and read its data.
-    vesk::TreeNodeIterator iterator(&loaded);
-    vesk::FileNode* todo = iterator.findFile("example/notes/todo.txt");
-    std::string data(todo->fileSize(), '\0');
-    archive.seekg(todo->offset());
-    archive.read(data.data(), todo->fileSize());
-    std::cout << "notes/todo.txt holds:\n" << data;
-
-    // Search one directory by wildcard.
-    vesk::TreeSearcher searcher("example/*.TXT", &loaded);
+    // Open for reading (other readers may share it), read a file back, search a folder.
+    vesk::Archive archive(path);
+    std::ostringstream todo;
+    archive.extractFile("data/notes/todo.txt", todo);
+    std::cout << "data/notes/todo.txt holds:\n" << todo.str();
+    vesk::TreeSearcher searcher(archive.root().name().str() + "/data/*.TXT", &archive.root());
     for (vesk::TreeNode* node = searcher.first(); node != nullptr; node = searcher.next()) {
-      std::cout << "matches *.TXT: " << node->name().view() << '\n';
+      std::cout << "matches data/*.TXT: " << vesk::Archive::pathOf(*node) << '\n';
     }
-    std::cout << stored << " files stored, " << loaded.numberOfItems(true) << " entries loaded\n";
+    std::cout << archive.root().numberOfItems(true) << " entries, "
+              << (archive.verify().sound() ? "the tree matches the stream" : "damaged") << '\n';
   } catch (const vesk::VeskException& error) {
-    std::cerr << "ArchiveExample: " << error.what() << '\n';
+    std::cerr << "ArchiveExample: " << error.message() << '\n';
+    return 1;
+  }
+  try {
+    // Remove, give the space back, and write everything out again.
+    vesk::Archive archive(path, options);
+    archive.remove({"data/hello.txt"});
+    const vesk::Compactor::Result cleaned = archive.cleanup();
+    const vesk::Extractor::Report extracted = archive.extract({"/"}, folder + "/restored");
+    std::cout << "cleanup gave back " << cleaned.bytesBefore - cleaned.bytesAfter << " bytes; "
+              << extracted.files << " files extracted\n";
+  } catch (const vesk::VeskException& error) {
+    std::cerr << "ArchiveExample: " << error.message() << '\n';
     return 1;
   }
   if (argc < 2) {

@@ -268,16 +268,20 @@ Committer::Report Archive::commit(CommitMeter& meter, const Committer::Options& 
   return Committer(*this, meter, options).run();
 }
 
+// What lies behind the last live block is cut first (bytes too few to be a block included),
+// and counted with what the compaction gives back.
 Compactor::Result Archive::cleanup(bool dryRun) {
+  std::int64_t cut = 0;
   if (!dryRun) {
     requireWritable("cleanup");
-    std::int64_t cut = 0;
     openForWriting(cut);
   }
   const std::unique_ptr<BinStream> stream = openForReading();
   const ArchiveCheck check(*root_, *stream);
   check.requireSound(path_);
-  return Compactor(*this, check).run(dryRun);
+  Compactor::Result result = Compactor(*this, check).run(dryRun);
+  result.bytesBefore += cut;
+  return result;
 }
 
 ArchiveCheck Archive::verify() {
