@@ -1,13 +1,16 @@
-// Commits files into a new archive the way an application does: adds each as a pending file
-// of a root directory and runs DirectoryNode::commit with a quiet progress meter. Used by
-// compare-with-cat.sh to set commit's throughput against cat's. Prints the nanoseconds of
-// the commit itself (opening the archive, committing, flushing), without building the tree.
+// Commits files into a new archive the way an application does: through vesk::Archive (its
+// tree holds each file as a pending file), or with --plain through DirectoryNode::commit on a
+// stream of its own. Used by compare-with-cat.sh to set commit's throughput against cat's.
+// Prints the nanoseconds of the commit itself (opening the stream, committing, saving), without
+// building the tree.
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "Archive.h"
 #include "BinVeskStream.h"
 #include "ConCommittedFiles.h"
 #include "DirectoryNode.h"
@@ -21,41 +24,66 @@ class QuietMeter : public vesk::ProgressMeter {
   bool cancelled() override { return false; }
 };
 
+// Adds the files as pending files of `root`, in folders of 1000.
+bool addFiles(vesk::DirectoryNode& root, int count, char** files) {
+  for (int i = 0; i < count; ++i) {
+    struct stat status {};
+    if (::stat(files[i], &status) != 0) {
+      std::perror(files[i]);
+      return false;
+    }
+    vesk::DirectoryNode* folder = nullptr;
+    if (root.empty() || root.back()->directory()->size() >= 1000) {
+      folder = root.addDirectory("folder " + std::to_string(root.size()));
+    } else {
+      folder = root.back()->directory();
+    }
+    folder->addUncommittedFile(files[i], static_cast<unsigned>(status.st_size),
+                               vesk::TimeDate::fromTimespec(status.st_mtim), 0);
+  }
+  return true;
+}
+
+unsigned commitPlain(const char* path, vesk::DirectoryNode& root) {
+  vesk::BinVeskStream archive(path, 0x01 | 0x02 | 0x10, true);
+  vesk::ConCommittedFiles committed;
+  QuietMeter meter;
+  const unsigned stored = root.commit(archive, committed, meter, 1);
+  archive.flush();
+  return stored;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s ARCHIVE FILE...\n", argv[0]);
+  const bool plain = argc > 1 && std::strcmp(argv[1], "--plain") == 0;
+  const int first = plain ? 2 : 1;
+  if (argc < first + 2) {
+    std::fprintf(stderr, "usage: %s [--plain] ARCHIVE FILE...\n", argv[0]);
     return 2;
   }
+  const int files = argc - first - 1;
   try {
-    vesk::DirectoryNode root;
-    for (int i = 2; i < argc; ++i) {
-      struct stat status {};
-      if (::stat(argv[i], &status) != 0) {
-        std::perror(argv[i]);
-        return 1;
-      }
-      vesk::DirectoryNode* folder = &root;
-      if (root.empty() || root.back()->directory()->size() >= 1000) {
-        folder = root.addDirectory("folder " + std::to_string(root.size()));
-      } else {
-        folder = root.back()->directory();
-      }
-      folder->addUncommittedFile(argv[i], static_cast<unsigned>(status.st_size),
-                                 vesk::TimeDate::fromTimespec(status.st_mtim), 0);
-    }
-    const auto start = std::chrono::steady_clock::now();
-    vesk::BinVeskStream archive(argv[1], 0x01 | 0x02 | 0x10, true);
-    vesk::ConCommittedFiles committed;
-    QuietMeter meter;
-    const unsigned stored = root.commit(archive, committed, meter, 1);
-    archive.flush();
-    if (stored != static_cast<unsigned>(argc - 2)) {
-      std::fprintf(stderr, "committed %u of %d files\n", stored, argc - 2);
+    vesk::Archive::Options options;
+    options.access = vesk::Archive::Access::write;
+    options.create = true;
+    vesk::Archive archive(argv[first], options);
+    if (!addFiles(archive.root(), files, argv + first + 1)) {
       return 1;
     }
+    const auto start = std::chrono::steady_clock::now();
+    unsigned stored = 0;
+    if (plain) {
+      stored = commitPlain(argv[first], archive.root());
+    } else {
+      vesk::CommitMeter meter;
+      stored = archive.commit(meter).stored;
+    }
     const auto took = std::chrono::steady_clock::now() - start;
+    if (stored != static_cast<unsigned>(files)) {
+      std::fprintf(stderr, "committed %u of %d files\n", stored, files);
+      return 1;
+    }
     std::printf("%lld\n", static_cast<long long>(
                                std::chrono::duration_cast<std::chrono::nanoseconds>(took).count()));
   } catch (const std::exception& error) {
