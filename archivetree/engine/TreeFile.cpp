@@ -82,7 +82,7 @@ TreeFile::Identity TreeFile::identityOf(const struct stat& status) {
 
 TreeFile::Identity TreeFile::current() const {
   struct stat status {};
-  return ::lstat(path_.c_str(), &status) == 0 ? identityOf(status) : Identity{};
+  return ::stat(path_.c_str(), &status) == 0 ? identityOf(status) : Identity{};
 }
 
 void TreeFile::load(DirectoryNode& root) {
