@@ -24,7 +24,7 @@ bool sameTime(const timespec& one, const timespec& other) {
 
 }  // namespace
 
-CommitStream::CommitStream(BinVeskStream& archive) : archive_(archive) {}
+CommitStream::CommitStream(BinVeskStream& archive) : ForwardingStream(archive), archive_(archive) {}
 
 CommitStream::~CommitStream() = default;
 
@@ -139,72 +139,6 @@ unsigned CommitStream::copySlice(unsigned count, std::int64_t sourceOffset) {
     refuse("its data in " + slicePath_ + " changed since it was added");
   }
   return done;
-}
-
-void CommitStream::clear() {
-  archive_.clear();
-}
-
-bool CommitStream::eof() const {
-  return archive_.eof();
-}
-
-bool CommitStream::fail() const {
-  return archive_.fail();
-}
-
-BinStream* CommitStream::matchingStream(const char* path, int mode) {
-  return archive_.matchingStream(path, mode);
-}
-
-BinStream& CommitStream::read(char* buffer, unsigned count) {
-  archive_.read(buffer, count);
-  return *this;
-}
-
-BinStream& CommitStream::write(const char* buffer, unsigned count) {
-  archive_.write(buffer, count);
-  return *this;
-}
-
-BinStream& CommitStream::seekg(std::int64_t offset, std::ios_base::seekdir direction) {
-  archive_.seekg(offset, direction);
-  return *this;
-}
-
-BinStream& CommitStream::seekg(std::int64_t offset) {
-  archive_.seekg(offset);
-  return *this;
-}
-
-BinStream& CommitStream::seekp(std::int64_t offset, std::ios_base::seekdir direction) {
-  archive_.seekp(offset, direction);
-  return *this;
-}
-
-BinStream& CommitStream::seekp(std::int64_t offset) {
-  archive_.seekp(offset);
-  return *this;
-}
-
-void CommitStream::setEOF() {
-  archive_.setEOF();
-}
-
-std::int64_t CommitStream::size() {
-  return archive_.size();
-}
-
-std::int64_t CommitStream::tellg() {
-  return archive_.tellg();
-}
-
-std::int64_t CommitStream::tellp() {
-  return archive_.tellp();
-}
-
-IOPosition* CommitStream::telldelayp() {
-  return archive_.telldelayp();
 }
 
 }  // namespace vesk

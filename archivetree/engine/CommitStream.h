@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "BinStream.h"
+#include "ForwardingStream.h"
 #include "TimeDate.h"
 #include "VeskException.h"
 
@@ -24,7 +24,7 @@ namespace vesk {
 class BinVeskStream;
 class UncommittedNode;
 
-class CommitStream : public BinStream {
+class CommitStream : public ForwardingStream {
  public:
   explicit CommitStream(BinVeskStream& archive);
   ~CommitStream() override;
@@ -47,23 +47,8 @@ class CommitStream : public BinStream {
   std::uint64_t changedSize() const noexcept { return changedSize_; }
   const TimeDate& changedTime() const noexcept { return changedTime_; }
 
-  void clear() override;
   unsigned copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
                     unsigned bufferSize) override;
-  bool eof() const override;
-  bool fail() const override;
-  BinStream* matchingStream(const char* path, int mode) override;
-  BinStream& read(char* buffer, unsigned count) override;
-  BinStream& write(const char* buffer, unsigned count) override;
-  BinStream& seekg(std::int64_t offset, std::ios_base::seekdir direction) override;
-  BinStream& seekg(std::int64_t offset) override;
-  BinStream& seekp(std::int64_t offset, std::ios_base::seekdir direction) override;
-  BinStream& seekp(std::int64_t offset) override;
-  void setEOF() override;
-  std::int64_t size() override;
-  std::int64_t tellg() override;
-  std::int64_t tellp() override;
-  IOPosition* telldelayp() override;
   const char* version() const override { return "CommitStream 1.0, 06.12.2026"; }
 
  private:

@@ -5,39 +5,9 @@
 namespace vesk {
 
 JournaledStream::JournaledStream(BinStream& archive, CleanupJournal& journal)
-    : archive_(archive), journal_(journal) {}
+    : ForwardingStream(archive), journal_(journal) {}
 
 JournaledStream::~JournaledStream() = default;
-
-BinStream& JournaledStream::read(char* buffer, unsigned count) {
-  archive_.read(buffer, count);
-  return *this;
-}
-
-BinStream& JournaledStream::write(const char* buffer, unsigned count) {
-  archive_.write(buffer, count);
-  return *this;
-}
-
-BinStream& JournaledStream::seekg(std::int64_t offset, std::ios_base::seekdir direction) {
-  archive_.seekg(offset, direction);
-  return *this;
-}
-
-BinStream& JournaledStream::seekg(std::int64_t offset) {
-  archive_.seekg(offset);
-  return *this;
-}
-
-BinStream& JournaledStream::seekp(std::int64_t offset, std::ios_base::seekdir direction) {
-  archive_.seekp(offset, direction);
-  return *this;
-}
-
-BinStream& JournaledStream::seekp(std::int64_t offset) {
-  archive_.seekp(offset);
-  return *this;
-}
 
 std::int64_t JournaledStream::size() {
   return journal_.begin().streamSize;
@@ -57,7 +27,7 @@ void JournaledStream::shiftBlock(std::int64_t from, std::int64_t to, std::int64_
   for (std::int64_t done = state.done; done < length;) {
     done = movePiece(move, from, to, done, length, bufferSize);
   }
-  archive_.seekp(to + std::max<std::int64_t>(length, 0));
+  target().seekp(to + std::max<std::int64_t>(length, 0));
 }
 
 // Moves the next piece of move `move` and records it; answers the bytes now done.
@@ -67,7 +37,7 @@ std::int64_t JournaledStream::movePiece(unsigned move, std::int64_t from, std::i
   const std::int64_t distance = from - to;
   if (distance >= kDirectDistance) {
     const std::int64_t piece = std::min({length - done, distance, kLargestPiece});
-    archive_.shiftBlock(from + done, to + done, piece, bufferSize);
+    target().shiftBlock(from + done, to + done, piece, bufferSize);
     journal_.progress(move, done + piece);
     return done + piece;
   }
@@ -75,16 +45,16 @@ std::int64_t JournaledStream::movePiece(unsigned move, std::int64_t from, std::i
   const auto piece =
       static_cast<std::size_t>(std::min(length - done, journal_.begin().largestData));
   piece_.resize(piece);
-  archive_.seekg(from + done);
-  archive_.read(piece_.data(), static_cast<unsigned>(piece));
+  target().seekg(from + done);
+  target().read(piece_.data(), static_cast<unsigned>(piece));
   journal_.data(move, done, piece_.data(), piece);
   writeAt(to + done, piece_.data(), piece);
   return done + static_cast<std::int64_t>(piece);
 }
 
 void JournaledStream::writeAt(std::int64_t position, const char* bytes, std::size_t count) {
-  archive_.seekp(position);
-  archive_.write(bytes, static_cast<unsigned>(count));
+  target().seekp(position);
+  target().write(bytes, static_cast<unsigned>(count));
 }
 
 }  // namespace vesk

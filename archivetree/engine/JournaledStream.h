@@ -12,12 +12,12 @@
 #include <cstdint>
 #include <string>
 
-#include "BinStream.h"
 #include "CleanupJournal.h"
+#include "ForwardingStream.h"
 
 namespace vesk {
 
-class JournaledStream : public BinStream {
+class JournaledStream : public ForwardingStream {
  public:
   // Pieces of a move whose distance is at least this go without copying their bytes into
   // the journal: such a piece never overwrites bytes it has still to read.
@@ -30,23 +30,7 @@ class JournaledStream : public BinStream {
   JournaledStream(BinStream& archive, CleanupJournal& journal);
   ~JournaledStream() override;
 
-  void clear() override { archive_.clear(); }
-  bool eof() const override { return archive_.eof(); }
-  bool fail() const override { return archive_.fail(); }
-  BinStream* matchingStream(const char* path, int mode) override {
-    return archive_.matchingStream(path, mode);
-  }
-  BinStream& read(char* buffer, unsigned count) override;
-  BinStream& write(const char* buffer, unsigned count) override;
-  BinStream& seekg(std::int64_t offset, std::ios_base::seekdir direction) override;
-  BinStream& seekg(std::int64_t offset) override;
-  BinStream& seekp(std::int64_t offset, std::ios_base::seekdir direction) override;
-  BinStream& seekp(std::int64_t offset) override;
-  void setEOF() override { archive_.setEOF(); }
   std::int64_t size() override;
-  std::int64_t tellg() override { return archive_.tellg(); }
-  std::int64_t tellp() override { return archive_.tellp(); }
-  IOPosition* telldelayp() override { return archive_.telldelayp(); }
   const char* version() const override { return "JournaledStream 1.0, 05.12.2026"; }
   void shiftBlock(std::int64_t from, std::int64_t to, std::int64_t length,
                   unsigned bufferSize) override;
@@ -59,7 +43,6 @@ class JournaledStream : public BinStream {
                          std::int64_t length, unsigned bufferSize);
   void writeAt(std::int64_t position, const char* bytes, std::size_t count);
 
-  BinStream& archive_;
   CleanupJournal& journal_;
   unsigned moves_ = 0;
   std::string piece_;
