@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <stdexcept>
@@ -43,16 +44,32 @@ class ToolRunner {
     return argv;
   }
 
-  // Starts vesk-archive with `arguments`, no standard input, and output to the files `out`, `err`.
+  // Starts vesk-archive with `arguments`, no standard input, and output to the files `out`, `err`;
+  // `environment` ("NAME=value") is added to this process's environment, or replaces a name.
   static pid_t start(const std::vector<std::string>& arguments,
-                     const std::string& out = "/dev/null", const std::string& err = "/dev/null") {
+                     const std::string& out = "/dev/null", const std::string& err = "/dev/null",
+                     const std::vector<std::string>& environment = {}) {
     const std::vector<char*> argv = commandLine(arguments);
+    std::vector<std::string> variables = environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+      const std::string entry = *variable;
+      const std::string name = entry.substr(0, entry.find('=') + 1);
+      if (std::none_of(environment.begin(), environment.end(),
+                       [&](const std::string& added) { return added.starts_with(name); })) {
+        variables.push_back(entry);
+      }
+    }
+    std::vector<char*> envp;
+    for (std::string& variable : variables) {
+      envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
     const pid_t process = ::fork();
     if (process == 0) {
       ::dup2(::open("/dev/null", O_RDONLY), 0);
       ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      ::execv(binary(), argv.data());
+      ::execve(binary(), argv.data(), envp.data());
       ::_exit(127);
     }
     if (process < 0) {

@@ -1,11 +1,9 @@
-// Tests of the parts of vesk-archive that stand on their own: the chain walk and the progress
-// line.
+// The chain walk over an archive stream: blocks of any length, and the waste between them.
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "BlockChain.h"
-#include "CommitProgress.h"
 #include "MemoryStream.h"
 #include "TestSupport.h"
 
@@ -38,19 +36,6 @@ TEST(BlockChainTest, WalksBlocksOfAnyLengthAndSortsOutWaste) {
           {10, 8, unusedBlock}, {26, 8, strayBytes}, {44, 11, unusedBlock}, {55, 10, tornTail}}));
   EXPECT_EQ(chain.blockAt(18)->length, 0u);
   EXPECT_EQ(chain.blockAt(19), nullptr);
-}
-
-TEST(CommitProgressTest, TheBarTellsFilesBytesAndTheCurrentFile) {
-  std::ostringstream out;
-  CommitProgress progress(out, true, 120);
-  progress.begin(4, 4096);
-  progress.startFile("docs/a.txt", 2048);
-  progress.fileDone(true, "");
-  progress.startFile("docs/b.txt", 1024);
-  const std::string line = progress.barLine(120);
-  EXPECT_EQ(line.rfind("[##########----------] 50% 1/4 files 2.0 KiB/4.0 KiB ", 0), 0u) << line;
-  EXPECT_NE(line.find("docs/b.txt"), std::string::npos);
-  EXPECT_EQ(progress.barLine(30).size(), 29u);
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// The progress line of vesk-archive's commit.
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "CommitProgress.h"
+#include "TestSupport.h"
+
+namespace vesk::test {
+namespace {
+
+TEST(CommitProgressTest, TheBarTellsFilesBytesAndTheCurrentFile) {
+  std::ostringstream out;
+  CommitProgress progress(out, true, 120);
+  progress.begin(4, 4096);
+  progress.startFile("docs/a.txt", 2048);
+  progress.fileDone(true, "");
+  progress.startFile("docs/b.txt", 1024);
+  const std::string line = progress.barLine(120);
+  EXPECT_EQ(line.rfind("[##########----------] 50% 1/4 files 2.0 KiB/4.0 KiB ", 0), 0u) << line;
+  EXPECT_NE(line.find("docs/b.txt"), std::string::npos);
+  EXPECT_EQ(progress.barLine(30).size(), 29u);
+}
+
+}  // namespace
+}  // namespace vesk::test
