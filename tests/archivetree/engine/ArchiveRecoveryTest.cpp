@@ -38,7 +38,8 @@ class InterruptedCleanupTest : public ArchiveFixture {
     Archive(archive, writing()).cleanup();
     copyArchive("reference");
     copyArchive("template", true);
-    failAt_ = operations_ * 2 / 3;
+    points_ = operations_;
+    failAt_ = points_ * 2 / 3;
     operations_ = 0;
     EXPECT_THROW(Archive(archive, writing()).cleanup(), ArchiveError);
     Compactor::wrapFileObjects(nullptr);
@@ -49,7 +50,28 @@ class InterruptedCleanupTest : public ArchiveFixture {
   const std::string journal = archive + ".journal";
   long failAt_ = 0;
   long operations_ = 0;
+  long points_ = 0;  // operations of an uninterrupted cleanup
 };
+
+// Whichever operation of a cleanup fails, a cleanup afterwards (after the open has finished
+// the interrupted one) gives the stream and tree of a cleanup that never failed.
+TEST_F(InterruptedCleanupTest, WhereverItFailsTheNextCleanupEndsAsAnUninterruptedOne) {
+  Compactor::wrapFileObjects(
+      [this](CIOParent* real) { return new FaultyFile(real, failAt_, &operations_); });
+  ASSERT_GT(points_, 10);
+  for (long point = 1; point <= points_ && !HasFailure(); ++point) {
+    copyArchive("template", true);
+    fs::remove(journal);
+    failAt_ = point;
+    operations_ = 0;
+    EXPECT_THROW(Archive(archive, writing()).cleanup(), ArchiveError) << point;
+    failAt_ = 0;
+    Archive(archive, writing()).cleanup();
+    EXPECT_FALSE(fs::exists(journal)) << point;
+    EXPECT_TRUE(readFile(archive) == readFile(dir.file("reference"))) << point;
+    EXPECT_TRUE(readFile(archive + ".toc") == readFile(dir.file("reference.toc"))) << point;
+  }
+}
 
 // A damaged journal is kept unless the stream shows that nothing was moved yet.
 TEST_F(InterruptedCleanupTest, TheNextOpenFinishesItUnlessItIsADryRunOrTheJournalIsDamaged) {
