@@ -206,6 +206,13 @@ TEST_F(FullDiskTest, ACommitThatRunsOutOfSpaceKeepsWhatItStored) {
     EXPECT_EQ(reader.root().numberOfUncommittedFiles(true), 1500 - stored) << when;
     EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(archive)), reader.verify().liveEnd()) << when;
   }
+  // A save that finds no room leaves the saved tree as it was, and nothing beside it.
+  const auto before = snapshot();
+  Archive writer(archive, writing());
+  writer.add({dir.file("src")}, "again");
+  EXPECT_THROW(writer.save(), ArchiveError);
+  EXPECT_TRUE(snapshot() == before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(disk), fs::directory_iterator()), 2);
 }
 
 TEST_F(FullDiskTest, ACleanupOnANearlyFullDiskWorksOrMovesNothing) {
@@ -279,6 +286,10 @@ TEST_F(KilledProcessTest, AKilledCommitLeavesWhatItListsAsStoredReadable) {
     commit(writer);
   }
   EXPECT_EQ(expectIntact("at the end"), 400u);
+  // The temporary trees of killed saves went with the next writer.
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with("a.vesk.toc.")) << entry.path();
+  }
 }
 
 TEST_F(KilledProcessTest, AKilledCleanupIsFinishedByTheNextOpen) {

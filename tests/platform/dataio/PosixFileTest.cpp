@@ -170,19 +170,13 @@ TEST(FileDescriptorTest, FailuresLeaveErrno) {
   writeFile(path, "content");
   FileDescriptor file = FileDescriptor::open(path.c_str(), O_RDONLY);
   ASSERT_TRUE(file.valid());
-  EXPECT_FALSE(file.write("x", 1));
-  EXPECT_EQ(errno, EBADF);
   EXPECT_FALSE(file.writeAt("x", 1, 0));
   EXPECT_EQ(errno, EBADF);
   const int old = file.get();
   file = FileDescriptor();  // closes what it held
   EXPECT_EQ(::fcntl(old, F_GETFD), -1);
-  char byte = 0;
-  EXPECT_EQ(file.readAt(&byte, 1, 0), -1);
-  EXPECT_EQ(errno, EBADF);
 
   EXPECT_TRUE(FileDescriptor::syncFolderOf("bare-name"));  // the current folder
-  EXPECT_TRUE(FileDescriptor::syncFolderOf(path + "/"));
   EXPECT_TRUE(FileDescriptor::syncFolderOf("/"));
   EXPECT_FALSE(FileDescriptor::syncFolderOf(folder.file("missing/f")));
   EXPECT_EQ(errno, ENOENT);

@@ -61,12 +61,7 @@ TEST(VeskExceptionTest, CarriesTheErrorAndThePathOfAFailedSystemCall) {
   EXPECT_EQ(copy.path(), "archive");
   EXPECT_EQ(copy.message(),
             "Cannot write to stream 'archive': " + std::string(std::strerror(EBADF)));
-  EXPECT_EQ(VeskException("Cannot sync", EIO, "").message(),
-            "Cannot sync: " + std::string(std::strerror(EIO)));
-  const VeskException plain("Damaged tree");
-  EXPECT_EQ(plain.error(), 0);
-  EXPECT_EQ(plain.path(), "");
-  EXPECT_EQ(plain.message(), "Damaged tree");
+  EXPECT_EQ(VeskException("Damaged tree").message(), "Damaged tree");
 
   test::TempDir folder;
   const std::string missing = folder.file("missing");
