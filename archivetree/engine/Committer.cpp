@@ -170,7 +170,12 @@ std::string Committer::storeNode(DirectoryNode& directory, Position at, const st
       keepStored(at, blockStart);
       return {};
     }
-    cutBack(blockStart);
+    try {
+      cutBack(blockStart);
+    } catch (const VeskException& error) {
+      renew(directory, at, {}, {}, {});
+      stop(path, error, false);
+    }
     if (commitStream_->changed()) {
       renew(directory, at, commitStream_->changedSize(), commitStream_->changedTime(), {});
       continue;
