@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesk-fuzz-XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
-for target in TreeInputFuzzer VerifyFuzzer SearchFuzzer; do
+for target in TreeInputFuzzer VerifyFuzzer SearchFuzzer JournalFuzzer; do
   mkdir -p "$work/$target"
   cp "$here/corpus/$target"/* "$work/$target"/
   echo "== $target, $seconds s"

@@ -190,6 +190,9 @@ bool CleanupJournal::readSlot(unsigned slot, std::uint64_t& sequence, bool& empt
     return false;
   }
   sequence = loadLittle64(record.data() + 4);
+  if (i64At(record, 20) < 0) {
+    return false;
+  }
   if (sequence <= sequence_) {
     return true;
   }
