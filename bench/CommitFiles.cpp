@@ -44,8 +44,10 @@ bool addFiles(vesk::DirectoryNode& root, int count, char** files) {
   return true;
 }
 
+// The Archive made the stream, empty. It is not truncated again: some file systems write a
+// file back at close when it was truncated to nothing before it was written.
 unsigned commitPlain(const char* path, vesk::DirectoryNode& root) {
-  vesk::BinVeskStream archive(path, 0x01 | 0x02 | 0x10, true);
+  vesk::BinVeskStream archive(path, 0x01 | 0x02, true);
   vesk::ConCommittedFiles committed;
   QuietMeter meter;
   const unsigned stored = root.commit(archive, committed, meter, 1);
