@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <random>
 
 #include "ArchiveError.h"
 #include "BinStream.h"
@@ -37,23 +36,6 @@ FileDescriptor enterFolder(int folder, const std::string& name, const std::strin
     throw ArchiveError::system("Cannot enter the folder", shown, errno);
   }
   return entered;
-}
-
-// A new file in `folder` under a name no other file has; `name` receives it.
-FileDescriptor makeTemporary(int folder, std::string& name, const std::string& shownFolder) {
-  static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
-  for (;;) {
-    name = kTemporaryPrefix + std::to_string(random() % 1000000000000);
-    FileDescriptor file = FileDescriptor::openAt(folder, name.c_str(),
-                                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-    if (file.valid()) {
-      return file;
-    }
-    if (errno != EEXIST) {
-      name.clear();
-      throw ArchiveError::system("Cannot create a file in", shownFolder, errno);
-    }
-  }
 }
 
 bool existsIn(int folder, const std::string& name) {
@@ -140,7 +122,12 @@ void Extractor::writeFile(int folder, const std::string& shown, FileNode& file, 
   }
   std::string temporary;
   try {
-    FileDescriptor out = makeTemporary(folder, temporary, shown.substr(0, shown.rfind('/')));
+    FileDescriptor out = FileDescriptor::createUnique(folder, kTemporaryPrefix, 12, temporary);
+    if (!out.valid()) {
+      temporary.clear();
+      throw ArchiveError::system("Cannot create a file in", shown.substr(0, shown.rfind('/')),
+                                 errno);
+    }
     std::int64_t written = 0;
     copyData(file, [&](const char* bytes, std::size_t count) {
       if (!out.writeAt(bytes, count, written)) {

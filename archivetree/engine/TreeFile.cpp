@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -52,16 +51,6 @@ class CountingStream : public BinStream {
  private:
   std::int64_t written_ = 0;
 };
-
-std::string randomSuffix() {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
-  std::string suffix(kSuffixLength, 'a');
-  for (char& letter : suffix) {
-    letter = kLetters[random() % (sizeof kLetters - 1)];
-  }
-  return suffix;
-}
 
 }  // namespace
 
@@ -181,17 +170,12 @@ void TreeFile::discardReserved() noexcept {
 
 // A new file beside A.toc whose name no other file has, created as A.toc would be.
 FileDescriptor TreeFile::makeTemporary(std::string& name) const {
-  for (;;) {
-    name = path_ + kTemporaryMark + randomSuffix();
-    FileDescriptor file =
-        FileDescriptor::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-    if (file.valid()) {
-      return file;
-    }
-    if (errno != EEXIST) {
-      throw ArchiveError::system("Cannot create", name, errno);
-    }
+  FileDescriptor file =
+      FileDescriptor::createUnique(AT_FDCWD, path_ + kTemporaryMark, kSuffixLength, name);
+  if (!file.valid()) {
+    throw ArchiveError::system("Cannot create", name, errno);
   }
+  return file;
 }
 
 std::int64_t TreeFile::storedSize(const DirectoryNode& root) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <new>
+#include <random>
 #include <utility>
 
 namespace vesk {
@@ -107,6 +108,23 @@ FileDescriptor FileDescriptor::openAt(int folder, const char* name, int flags,
     fd = ::openat(folder, name != nullptr ? name : "", flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   return FileDescriptor(fd);
+}
+
+FileDescriptor FileDescriptor::createUnique(int folder, const std::string& prefix,
+                                            std::size_t suffixLength, std::string& name) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+  for (;;) {
+    name = prefix;
+    for (std::size_t i = 0; i < suffixLength; ++i) {
+      name += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    FileDescriptor file =
+        openAt(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    if (file.valid() || errno != EEXIST) {
+      return file;
+    }
+  }
 }
 
 int FileDescriptor::release() noexcept {

@@ -33,6 +33,12 @@ class FileDescriptor {
   static FileDescriptor openAt(int folder, const char* name, int flags,
                                mode_t mode = 0666) noexcept;
 
+  // A new file, opened for reading and writing, named `prefix` and `suffixLength` random
+  // letters and digits that no file in `folder` (AT_FDCWD: the current one) has; `name`
+  // receives the name. An invalid object on failure (errno).
+  static FileDescriptor createUnique(int folder, const std::string& prefix,
+                                     std::size_t suffixLength, std::string& name);
+
   bool valid() const noexcept { return fd_ >= 0; }
   int get() const noexcept { return fd_; }
   // Gives the descriptor up without closing it.
