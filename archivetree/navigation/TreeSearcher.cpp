@@ -19,6 +19,12 @@ TreeNode* firstMatch(TreeNodeIterator& iterator, WildString const& pattern, Tree
   return node;
 }
 
+// A pattern without wildcards matches the names equal to it, which the directory looks up
+// without a walk.
+bool isPlainName(WildString const& pattern) {
+  return pattern.pattern().find_first_of("*?") == StdString::npos;
+}
+
 }  // namespace
 
 // The lookup comes first, so a directory part that names nothing is reported as such even
@@ -41,11 +47,19 @@ char const* TreeSearcher::version() const {
 
 TreeNode* TreeSearcher::first() {
   iterator_.directory(directory_);
+  if (isPlainName(pattern_)) {
+    current_ = directory_->findChild(pattern_.pattern(), nullptr);
+    return current_;
+  }
   current_ = firstMatch(iterator_, pattern_, iterator_.firstNode());
   return current_;
 }
 
 TreeNode* TreeSearcher::next() {
+  if (isPlainName(pattern_)) {
+    current_ = current_ != nullptr ? directory_->findChild(pattern_.pattern(), current_) : nullptr;
+    return current_;
+  }
   current_ = firstMatch(iterator_, pattern_, iterator_.nextNode(current_));
   return current_;
 }

@@ -7,6 +7,7 @@
 
 #include "ArchiveTreeStrings.h"
 #include "BinStream.h"
+#include "ChildIndex.h"
 #include "ConCommittedFiles.h"
 #include "ConFileString.h"
 #include "ConOffsetFix.h"
@@ -151,8 +152,21 @@ DirectoryNode::iterator DirectoryNode::placeFor(TreeNode& node) {
   return at;
 }
 
+// The same place found through the index: in a list in order, the scan stops at the first
+// live child of the group that does not order before the name, or at the group's end.
+DirectoryNode::iterator DirectoryNode::placeIndexed(ChildIndex& index, TreeNode& node) {
+  const ChildIndex::Group group = ChildIndex::groupOf(node);
+  if (const iterator* live = index.firstNotBefore(group, node.name())) {
+    return *live;
+  }
+  return group == ChildIndex::kDirectories ? index.firstFile() : end();
+}
+
 TreeNode* DirectoryNode::add(TreeNode* node) {
   const SmartPointer<TreeNode> handle(node);
+  if (ChildIndex* indexed = index()) {
+    return addIndexed(*indexed, handle);
+  }
   for (;;) {
     const iterator at = placeFor(*node);
     if (at == end() || !((*at)->name() == node->name())) {
@@ -161,7 +175,22 @@ TreeNode* DirectoryNode::add(TreeNode* node) {
     }
     FileString next = node->name();
     next.increment();
-    node->name(next);
+    node->name_ = next;
+  }
+}
+
+TreeNode* DirectoryNode::addIndexed(ChildIndex& indexed, SmartPointer<TreeNode> const& handle) {
+  TreeNode* node = handle.get();
+  for (;;) {
+    const iterator at = placeIndexed(indexed, *node);
+    if (at == end() || !((*at)->name() == node->name())) {
+      const iterator added = List::insert(at, handle);
+      indexed.inserted(ChildIndex::groupOf(*node), added, at);
+      return node;
+    }
+    FileString next = node->name();
+    next.increment();
+    node->name_ = next;
   }
 }
 
@@ -205,6 +234,7 @@ void DirectoryNode::addTree(FileString const& path) {
 }
 
 void DirectoryNode::markDeleted() {
+  edited();
   for (const SmartPointer<TreeNode>& child : *this) {
     child->markDeleted();
   }
@@ -212,6 +242,10 @@ void DirectoryNode::markDeleted() {
 }
 
 void DirectoryNode::remove(TreeNode* node) {
+  if (indexedChild(node)) {
+    node->markDeleted();
+    return;
+  }
   for (const SmartPointer<TreeNode>& child : *this) {
     if (child.get() == node) {
       node->markDeleted();
@@ -219,6 +253,16 @@ void DirectoryNode::remove(TreeNode* node) {
     }
   }
   throw VeskException(archiveTreeStrings(kMsgCannotRemoveNode));
+}
+
+// Whether the index holds `node`, which makes it a live child; deleted children are not
+// indexed and are looked for in the list.
+bool DirectoryNode::indexedChild(TreeNode* node) const {
+  ChildIndex* indexed = node != nullptr && !node->deleted() ? index() : nullptr;
+  const iterator* at = indexed != nullptr
+                           ? indexed->firstNotBefore(ChildIndex::groupOf(*node), node->name())
+                           : nullptr;
+  return at != nullptr && (*at)->get() == node;
 }
 
 DirectoryNode* DirectoryNode::root() const {
@@ -230,6 +274,10 @@ DirectoryNode* DirectoryNode::root() const {
 }
 
 DirectoryNode* DirectoryNode::findDirectory(FileString const& name) const {
+  if (ChildIndex* indexed = index()) {
+    const iterator* at = indexed->firstNotBefore(ChildIndex::kDirectories, name);
+    return at != nullptr && (**at)->name() == name ? (**at)->directory() : nullptr;
+  }
   for (const SmartPointer<TreeNode>& child : *this) {
     if (child->name() == name && child->directory() != nullptr && !child->deleted()) {
       return child->directory();
@@ -239,12 +287,77 @@ DirectoryNode* DirectoryNode::findDirectory(FileString const& name) const {
 }
 
 FileNode* DirectoryNode::findFile(FileString const& name) const {
+  if (ChildIndex* indexed = index()) {
+    const iterator* at = indexed->firstNotBefore(ChildIndex::kFiles, name);
+    return at != nullptr && (**at)->name() == name ? (**at)->file() : nullptr;
+  }
   for (const SmartPointer<TreeNode>& child : *this) {
     if (child->name() == name && child->file() != nullptr && !child->deleted()) {
       return child->file();
     }
   }
   return nullptr;
+}
+
+// In a list in order at most one live directory and one live file carry a name, the
+// directory first.
+TreeNode* DirectoryNode::findChild(FileString const& name, TreeNode const* after) const {
+  if (index() == nullptr) {
+    return scanFor(name, after);
+  }
+  TreeNode* directory = findDirectory(name);
+  TreeNode* file = findFile(name);
+  if (after == nullptr) {
+    return directory != nullptr ? directory : file;
+  }
+  if (after == directory) {
+    return file;
+  }
+  return after == file ? nullptr : scanFor(name, after);
+}
+
+TreeNode* DirectoryNode::scanFor(FileString const& name, TreeNode const* after) const {
+  const_iterator at = begin();
+  if (after != nullptr) {
+    at = std::find_if(at, end(), [&](const SmartPointer<TreeNode>& c) { return c.get() == after; });
+    if (at == end()) {
+      return nullptr;
+    }
+    ++at;
+  }
+  for (; at != end(); ++at) {
+    if (!(*at)->deleted() && (*at)->name() == name) {
+      return at->get();
+    }
+  }
+  return nullptr;
+}
+
+void DirectoryNode::edited() noexcept {
+  index_.reset();
+  unorderedAt_ = 0;
+}
+
+ChildIndex* DirectoryNode::index() const {
+  const std::size_t count = size();
+  if (count < kIndexedFrom) {
+    return nullptr;
+  }
+  if (index_ && index_->listSize() == count) {
+    return index_.get();
+  }
+  if (unorderedAt_ == count) {
+    return nullptr;
+  }
+  index_ = ChildIndex::build(const_cast<DirectoryNode&>(*this));
+  unorderedAt_ = index_ ? 0 : count;
+  return index_.get();
+}
+
+void DirectoryNode::childDeleted(TreeNode& child) noexcept {
+  if (index_ && index_->listSize() == size()) {
+    index_->markedDeleted(ChildIndex::groupOf(child), child);
+  }
 }
 
 // What the counting and total members answer, gathered in one walk.

@@ -4,11 +4,24 @@
 // destroys every node below it. A directory is never copied with its children by its copy
 // constructor or assignment; clone() copies a subtree. Deleted children stay in the list
 // until cleanup.
+//
+// A directory of many children keeps a name index beside its list (ChildIndex), so that
+// add() and the lookups cost logarithmic time; it answers exactly as the walks of the list
+// would. The directory keeps the index in step with every change it makes itself, with the
+// list members called on it (insert, erase, push_back, splice and the others), with changes
+// of its children's names and deleted marks, and with the list's size. An element replaced
+// through an iterator by a node of the same name and deleted mark needs nothing more; after
+// any other change made through the list's iterators or through a reference to the list
+// base, call childrenChanged(). The index is built on first use and dropped on such changes;
+// it is not thread-safe, as the tree is used from one thread at a time.
 #ifndef VESK_DIRECTORYNODE_H
 #define VESK_DIRECTORYNODE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <list>
+#include <memory>
+#include <utility>
 
 #include "DiskDriveAccessor.h"
 #include "SmartPointer.h"
@@ -16,6 +29,7 @@
 
 namespace vesk {
 
+class ChildIndex;
 class ConCommittedFiles;
 class ConFileString;
 class ConOffsetFix;
@@ -30,6 +44,10 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   // Stored trees deeper than this many directory levels below the directory read into are
   // refused.
   static constexpr unsigned kMaximumStoredDepth = 4096;
+  // Directories of fewer children are walked; larger ones get a name index.
+  static constexpr std::size_t kIndexedFrom = 32;
+
+  using List = std::list<SmartPointer<TreeNode>>;
 
   DirectoryNode();
   DirectoryNode(FileString const& name, DirectoryNode* parent);
@@ -91,6 +109,68 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   // `node` is not one of the children.
   void remove(TreeNode* node);
 
+  // The list's editing members, called on the directory, drop its name index.
+  template <class... A>
+  decltype(auto) insert(A&&... a) {
+    return edited(), List::insert(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) emplace(A&&... a) {
+    return edited(), List::emplace(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) erase(A&&... a) {
+    return edited(), List::erase(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) push_back(A&&... a) {
+    return edited(), List::push_back(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) push_front(A&&... a) {
+    return edited(), List::push_front(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) emplace_back(A&&... a) {
+    return edited(), List::emplace_back(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) emplace_front(A&&... a) {
+    return edited(), List::emplace_front(std::forward<A>(a)...);
+  }
+  void pop_back() { edited(), List::pop_back(); }
+  void pop_front() { edited(), List::pop_front(); }
+  void clear() noexcept { edited(), List::clear(); }
+  template <class... A>
+  decltype(auto) resize(A&&... a) {
+    return edited(), List::resize(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) assign(A&&... a) {
+    return edited(), List::assign(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) splice(A&&... a) {
+    return edited(), List::splice(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) remove_if(A&&... a) {
+    return edited(), List::remove_if(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) unique(A&&... a) {
+    return edited(), List::unique(std::forward<A>(a)...);
+  }
+  template <class... A>
+  decltype(auto) merge(A&&... a) {
+    return edited(), List::merge(std::forward<A>(a)...);
+  }
+  void reverse() noexcept { edited(), List::reverse(); }
+  void swap(List& other) noexcept { edited(), List::swap(other); }
+  // Tells the directory that its list changed through the list's iterators or through a
+  // reference to the list base: its name index is dropped and built anew when next needed.
+  void childrenChanged() noexcept { edited(); }
+
   // Queries. Deleted nodes, and everything below a deleted directory, are passed over.
 
   // The directory at the top of this directory's tree.
@@ -98,6 +178,9 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   // The live child directory or file named `name`, or null.
   DirectoryNode* findDirectory(FileString const& name) const;
   FileNode* findFile(FileString const& name) const;
+  // The first live child named `name`, of either kind, behind `after` in list order (from
+  // the first child when `after` is null), or null.
+  TreeNode* findChild(FileString const& name, TreeNode const* after) const;
   // Counts of the children, or with `recursive` of the whole subtree below.
   unsigned int numberOfItems(bool recursive) const;
   unsigned int numberOfFiles(bool recursive) const;
@@ -147,7 +230,19 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   FileNode* addFile(FileString const& name);
 
  private:
+  friend class TreeNode;
   struct Tally;
+  // Drops the name index.
+  void edited() noexcept;
+  // The name index of the list as it is now, or null for a small list or one out of order.
+  ChildIndex* index() const;
+  TreeNode* addIndexed(ChildIndex& index, SmartPointer<TreeNode> const& handle);
+  iterator placeIndexed(ChildIndex& index, TreeNode& node);
+  TreeNode* scanFor(FileString const& name, TreeNode const* after) const;
+  bool indexedChild(TreeNode* node) const;
+  // Children tell their directory when they become deleted or change otherwise.
+  void childDeleted(TreeNode& child) noexcept;
+
   void tally(bool recursive, Tally& counts) const;
   iterator placeFor(TreeNode& node);
   void replaceCommitted(iterator at, UncommittedNode& pending, ConCommittedFiles& committed);
@@ -164,6 +259,10 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
 
   FileString description_;
   DiskDriveAccessor diskDriveAccessor_;
+  mutable std::unique_ptr<ChildIndex> index_;
+  // The list's size when it was last found out of order, so that it is not looked at again
+  // until it changes.
+  mutable std::size_t unorderedAt_ = 0;
 };
 
 }  // namespace vesk

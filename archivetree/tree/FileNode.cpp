@@ -28,10 +28,10 @@ FileNode::FileNode(FileNode const& source)
     : TreeNode(source),
       fileSize_(source.fileSize_),
       thumbSize_(source.thumbSize_),
-      offsetPrefix_(source.offsetPrefix_),
       compressedSize_(source.compressedSize_),
-      creationTime_(source.creationTime_),
-      archiveCount_(source.archiveCount_) {}
+      archiveCount_(source.archiveCount_),
+      offsetPrefix_(source.offsetPrefix_),
+      creationTime_(source.creationTime_) {}
 
 FileNode::~FileNode() = default;
 

@@ -60,12 +60,13 @@ class FileNode : public TreeNode {
  private:
   friend class DirectoryNode;
 
+  // The 32-bit fields first, so that they share 8-byte words.
   unsigned int fileSize_ = 0;
   unsigned int thumbSize_ = 0;
-  std::int64_t offsetPrefix_ = -1;
   unsigned int compressedSize_ = 0xFFFFFFFFu;
-  TimeDate creationTime_;
   std::uint32_t archiveCount_ = 0xFFFFFFFFu;
+  std::int64_t offsetPrefix_ = -1;
+  TimeDate creationTime_;
 };
 
 }  // namespace vesk

@@ -25,11 +25,13 @@ TreeNode::TreeNode(TreeNode const& source)
 
 TreeNode& TreeNode::operator=(TreeNode const& source) {
   if (this != &source) {
+    tellParent();
     name_ = source.name_;
     parent_ = source.parent_;
     deleted_ = source.deleted_;
     timeStamp_ = source.timeStamp_;
     readOnly_ = source.readOnly_;
+    tellParent();
   }
   return *this;
 }
@@ -54,7 +56,30 @@ UncommittedNode* TreeNode::uncommittedFile() {
 }
 
 void TreeNode::markDeleted() {
-  deleted_ = true;
+  deleted(true);
+}
+
+void TreeNode::name(FileString const& name) {
+  name_ = name;
+  tellParent();
+}
+
+bool TreeNode::deleted(bool value) noexcept {
+  if (value != deleted_) {
+    deleted_ = value;
+    if (parent_ != nullptr && value) {
+      parent_->childDeleted(*this);
+    } else {
+      tellParent();
+    }
+  }
+  return value;
+}
+
+void TreeNode::tellParent() noexcept {
+  if (parent_ != nullptr) {
+    parent_->edited();
+  }
 }
 
 void TreeNode::clone(TreeNode const& source) {
@@ -62,6 +87,7 @@ void TreeNode::clone(TreeNode const& source) {
   deleted_ = source.deleted_;
   timeStamp_ = source.timeStamp_;
   readOnly_ = source.readOnly_;
+  tellParent();
 }
 
 bool TreeNode::operator==(TreeNode const& other) const {
@@ -99,6 +125,7 @@ BinStream& TreeNode::input(BinStream& stream) {
   deleted_ = readBool(stream);
   timeStamp_.input(stream);
   readOnly_ = readBool(stream);
+  tellParent();
   return stream;
 }
 

@@ -63,10 +63,10 @@ class TreeNode {
   bool operator==(TreeNode const& other) const;
 
   FileString const& name() const noexcept { return name_; }
-  void name(FileString const& name) { name_ = name; }
+  void name(FileString const& name);
   DirectoryNode* parent() const noexcept { return parent_; }
   bool deleted() const noexcept { return deleted_; }
-  bool deleted(bool value) noexcept { return deleted_ = value; }
+  bool deleted(bool value) noexcept;
   TimeDate const& timeStamp() const noexcept { return timeStamp_; }
   bool readOnly() const noexcept { return readOnly_; }
   bool readOnly(bool value) noexcept { return readOnly_ = value; }
@@ -91,10 +91,15 @@ class TreeNode {
   static std::uint64_t readUnsigned64(BinStream& stream);
 
  private:
+  friend class DirectoryNode;
+  // The directory that holds this node hears of changes to its name or deleted mark.
+  void tellParent() noexcept;
+
+  // The two marks last, so that a derived class's fields can use the padding behind them.
   FileString name_;
   DirectoryNode* parent_;
-  bool deleted_;
   TimeDate timeStamp_;
+  bool deleted_;
   bool readOnly_;
 };
 

@@ -1,0 +1,90 @@
+// ChildIndex: the live children of one directory in name order, kept beside its child list
+// so that adding and looking up a name take logarithmic time instead of a walk of the list.
+// It holds list positions, not nodes: one ascending sequence for the child directories and
+// one for the files, and where the files begin in the list.
+//
+// It describes only a list in the order DirectoryNode::add() keeps (every directory before
+// every file, and in each group the live children in strictly ascending name order, deleted
+// ones anywhere in their group); build() refuses any other list. In such a list the walk of
+// add() stops at the first live child of the group that does not order before the new name,
+// or at the end of the group (the first file, or the list's end), which is what
+// firstNotBefore() and firstFile() answer.
+//
+// The index is owned by its directory, which keeps it in step with the list: the directory
+// tells it of every child it inserts and of every live child that becomes deleted, and drops
+// it on any other change. It never owns or frees a node.
+#ifndef VESK_CHILDINDEX_H
+#define VESK_CHILDINDEX_H
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <vector>
+
+#include "SmartPointer.h"
+
+namespace vesk {
+
+class FileString;
+class TreeNode;
+
+class ChildIndex {
+ public:
+  using List = std::list<SmartPointer<TreeNode>>;
+  using Position = List::iterator;
+  enum Group { kDirectories, kFiles };
+
+  // The index of `list`, or null when the list is not in the order add() keeps.
+  static std::unique_ptr<ChildIndex> build(List& list);
+
+  static Group groupOf(TreeNode& node);
+
+  // The first live child of `group` whose name does not order before `name`, or null.
+  const Position* firstNotBefore(Group group, FileString const& name) const;
+  // The first file of the list, deleted or not, or the list's end: where the directories end.
+  Position firstFile() const noexcept { return firstFile_; }
+  // The live child `at` was inserted into the list at its place in the order, in front of
+  // `before`.
+  void inserted(Group group, Position at, Position before);
+  // The live child `node` of `group` was marked deleted.
+  void markedDeleted(Group group, TreeNode const& node);
+
+  // The list size the index describes: a list of another size has changed behind its back.
+  std::size_t listSize() const noexcept { return listSize_; }
+  // Heap bytes the index takes.
+  std::size_t bytes() const noexcept;
+
+ private:
+  // Live positions of one group in ascending name order, in blocks of at most kBlock, so
+  // that an insertion moves at most one block's worth of positions.
+  class Sequence {
+   public:
+    // Where `name` belongs: the block and the place in it of the first entry that does not
+    // order before it (block == blocks.size() when every entry does).
+    struct Place {
+      std::size_t block;
+      std::size_t offset;
+    };
+    Place find(FileString const& name) const;
+    const Position* at(Place place) const;
+    void insert(Place place, Position position);
+    void erase(Place place);
+    void append(Position position);
+    std::size_t bytes() const noexcept;
+
+   private:
+    static constexpr std::size_t kBlock = 512;
+    std::vector<std::vector<Position>> blocks_;
+  };
+
+  ChildIndex(Position firstFile, std::size_t listSize)
+      : firstFile_(firstFile), listSize_(listSize) {}
+
+  Sequence groups_[2];
+  Position firstFile_;
+  std::size_t listSize_;
+};
+
+}  // namespace vesk
+
+#endif  // VESK_CHILDINDEX_H

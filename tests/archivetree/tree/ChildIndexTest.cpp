@@ -1,0 +1,232 @@
+// Pins the name index of DirectoryNode (ChildIndex) against plain walks of the child list
+// written here: add(), findDirectory(), findFile(), findChild(), remove(), the tree node
+// iterator's path lookups and TreeSearcher must answer as the walks do after every kind of
+// change, the index's own and those made behind its back.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DirectoryNode.h"
+#include "FileNode.h"
+#include "TreeNodeIterator.h"
+#include "TreeSearcher.h"
+#include "TreeTestSupport.h"
+#include "VeskException.h"
+
+namespace vesk {
+namespace {
+
+using List = DirectoryNode::List;
+
+List& listOf(DirectoryNode& directory) {
+  return directory;
+}
+
+// The walk of add(): where a node of that kind and name goes, and the name it ends with.
+std::pair<TreeNode*, std::string> walkedPlace(DirectoryNode& directory, bool isDirectory,
+                                              FileString name) {
+  List& list = listOf(directory);
+  for (;;) {
+    auto at = list.begin();
+    while (!isDirectory && at != list.end() && (*at)->directory() != nullptr) {
+      ++at;
+    }
+    while (at != list.end() && ((*at)->directory() != nullptr) == isDirectory &&
+           ((*at)->deleted() || (*at)->name() < name)) {
+      ++at;
+    }
+    if (at == list.end() || !((*at)->name() == name)) {
+      return {at == list.end() ? nullptr : at->get(), name.str()};
+    }
+    name.increment();
+  }
+}
+
+// The first live child of that name and kind (any kind when `kind` is 0), behind `after`.
+TreeNode* walkedFind(DirectoryNode& directory, const FileString& name, int kind,
+                     TreeNode* after = nullptr) {
+  List& list = listOf(directory);
+  auto at = list.begin();
+  if (after != nullptr) {
+    while (at != list.end() && at->get() != after) {
+      ++at;
+    }
+    if (at != list.end()) {
+      ++at;
+    }
+  }
+  for (; at != list.end(); ++at) {
+    const bool isDirectory = (*at)->directory() != nullptr;
+    if (!(*at)->deleted() && (*at)->name() == name && (kind == 0 || (kind == 1) == isDirectory)) {
+      return at->get();
+    }
+  }
+  return nullptr;
+}
+
+class Names {
+ public:
+  explicit Names(std::mt19937& random) : random_(random) {}
+  // Few stems in several cases and with counters, so that adds clash and rename.
+  std::string any() {
+    static const char* const stems[] = {"a", "B", "img", "Readme.txt", "\xE9t\xE9", "x(1)", ""};
+    std::string name = stems[random_() % std::size(stems)] + std::to_string(random_() % 40);
+    for (char& c : name) {
+      if (random_() % 3 == 0) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      }
+    }
+    return random_() % 5 == 0 ? name + "(" + std::to_string(random_() % 3) + ")" : name;
+  }
+
+ private:
+  std::mt19937& random_;
+};
+
+TreeNode* newNode(DirectoryNode& directory, bool isDirectory, const std::string& name) {
+  if (isDirectory) {
+    return new DirectoryNode(name, &directory);
+  }
+  return new FileNode(name, &directory, 1, TimeDate());
+}
+
+TreeNode* anyChild(DirectoryNode& directory, std::mt19937& random) {
+  if (directory.empty()) {
+    return nullptr;
+  }
+  return std::next(directory.List::begin(), random() % directory.size())->get();
+}
+
+void addAndCheck(DirectoryNode& directory, bool isDirectory, const std::string& name) {
+  const auto [next, finalName] = walkedPlace(directory, isDirectory, name);
+  TreeNode* added = directory.add(newNode(directory, isDirectory, name));
+  ASSERT_EQ(added->name().str(), finalName);
+  auto at = listOf(directory).begin();
+  while (at->get() != added) {
+    ++at;
+  }
+  ++at;
+  ASSERT_EQ(at == listOf(directory).end() ? nullptr : at->get(), next) << "added " << name;
+}
+
+// One change of any kind, through add() or behind the index's back.
+void changeAtRandom(std::unique_ptr<DirectoryNode>& directory, std::mt19937& random, Names& names) {
+  DirectoryNode& d = *directory;
+  TreeNode* child = anyChild(d, random);
+  switch (random() % 20) {
+    case 0:
+      if (child != nullptr)
+        d.remove(child);
+      return;
+    case 1:
+      if (child != nullptr)
+        child->deleted(!child->deleted());
+      return;
+    case 2:
+      if (child != nullptr && random() % 4 == 0)
+        child->name(names.any());
+      return;
+    case 3:
+      d.push_back(SmartPointer<TreeNode>(newNode(d, random() % 2 == 0, names.any())));
+      return;
+    case 4:  // behind its back, but the list's size tells
+      listOf(d).push_back(SmartPointer<TreeNode>(newNode(d, false, names.any())));
+      return;
+    case 5:
+      if (child != nullptr && random() % 2 == 0)
+        d.erase(std::next(d.List::begin(), 0));
+      return;
+    case 6:
+      if (!d.empty()) {
+        *std::prev(d.List::end()) = SmartPointer<TreeNode>(newNode(d, false, names.any()));
+        d.childrenChanged();
+      }
+      return;
+    case 7:
+      if (d.size() > 1)
+        d.splice(d.List::begin(), d, std::prev(d.List::end()));
+      return;
+    case 8:
+      if (random() % 8 == 0)
+        directory.reset(static_cast<DirectoryNode*>(d.clone(nullptr)));
+      return;
+    case 9:
+      if (random() % 8 == 0) {
+        auto back = std::make_unique<DirectoryNode>();
+        test::roundTrip(d, *back);
+        directory = std::move(back);
+      }
+      return;
+    default:
+      addAndCheck(d, random() % 3 == 0, names.any());
+  }
+}
+
+void checkLookups(DirectoryNode& directory, Names& names) {
+  for (int probe = 0; probe < 12; ++probe) {
+    const FileString name = names.any();
+    ASSERT_EQ(directory.findDirectory(name), walkedFind(directory, name, 1)) << name;
+    ASSERT_EQ(directory.findFile(name), walkedFind(directory, name, 2)) << name;
+    TreeNode* first = walkedFind(directory, name, 0);
+    ASSERT_EQ(directory.findChild(name, nullptr), first) << name;
+    TreeSearcher searcher(directory.name().str() + "/" + name.str(), &directory);
+    ASSERT_EQ(searcher.first(), first);
+    ASSERT_EQ(searcher.next(), walkedFind(directory, name, 0, first)) << name;
+  }
+}
+
+TEST(ChildIndexTest, AnswersAsTheWalksOfTheListAfterEveryKindOfChange) {
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    std::mt19937 random(seed);
+    Names names(random);
+    auto directory = std::make_unique<DirectoryNode>("top", nullptr);
+    const bool orderKept = seed % 3 == 0;  // only add() and remove(): the index stays in use
+    for (int step = 0; step < 600; ++step) {
+      if (orderKept) {
+        TreeNode* child = anyChild(*directory, random);
+        if (random() % 6 == 0 && child != nullptr) {
+          directory->remove(child);
+        } else {
+          ASSERT_NO_FATAL_FAILURE(addAndCheck(*directory, random() % 3 == 0, names.any()));
+        }
+      } else {
+        ASSERT_NO_FATAL_FAILURE(changeAtRandom(directory, random, names));
+      }
+      ASSERT_NO_FATAL_FAILURE(checkLookups(*directory, names))
+          << "seed " << seed << " step " << step;
+    }
+  }
+}
+
+// A million-entry directory is out of reach of a test; a wide one whose files are added in
+// descending order, removed from the middle and looked up through paths must stay exact.
+TEST(ChildIndexTest, WideDirectoriesThroughPathsAndRemovals) {
+  DirectoryNode root("root", nullptr);
+  DirectoryNode* folder = root.addDirectory("folder");
+  for (int i = 3000; i > 0; --i) {
+    folder->add(new FileNode("f" + std::to_string(i % 1500), folder, 1, TimeDate()));
+  }
+  ASSERT_EQ(folder->size(), 3000u);
+  for (int i = 0; i < 1500; i += 7) {
+    folder->remove(folder->findFile("F" + std::to_string(i)));
+  }
+  TreeNodeIterator iterator(&root);
+  for (int i = 0; i < 1500; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    const std::string path = "root/folder/" + name;
+    if (TreeNode* live = walkedFind(*folder, name, 2)) {
+      EXPECT_EQ(iterator.findFile(&root, path), live->file());
+    } else {
+      EXPECT_THROW(iterator.findFile(&root, path), VeskException) << "removed " << name;
+    }
+    EXPECT_EQ(folder->findFile(name + "(1)"), walkedFind(*folder, name + "(1)", 2));
+  }
+  EXPECT_THROW(folder->remove(&root), VeskException);
+  EXPECT_EQ(folder->numberOfFiles(false), 3000u - 215u);
+}
+
+}  // namespace
+}  // namespace vesk
