@@ -19,13 +19,13 @@
 #include <cstddef>
 #include <list>
 #include <memory>
-#include <vector>
 
+#include "FileString.h"
+#include "NameSequence.h"
 #include "SmartPointer.h"
 
 namespace vesk {
 
-class FileString;
 class TreeNode;
 
 class ChildIndex {
@@ -39,13 +39,19 @@ class ChildIndex {
 
   static Group groupOf(TreeNode& node);
 
-  // The first live child of `group` whose name does not order before `name`, or null.
-  const Position* firstNotBefore(Group group, FileString const& name) const;
+  using Place = NameSequence::Place;
+  // The place in `group` of the first live child whose name does not order before `name`.
+  Place placeOf(Group group, FileString const& name) const;
+  // The child at that place, or null when every child orders before the name.
+  const Position* at(Group group, Place place) const;
+  const Position* firstNotBefore(Group group, FileString const& name) const {
+    return at(group, placeOf(group, name));
+  }
   // The first file of the list, deleted or not, or the list's end: where the directories end.
   Position firstFile() const noexcept { return firstFile_; }
-  // The live child `at` was inserted into the list at its place in the order, in front of
-  // `before`.
-  void inserted(Group group, Position at, Position before);
+  // The live child `at` was inserted into the list in front of `before`, at its place in the
+  // order, which placeOf() answered for its name.
+  void inserted(Group group, Place place, Position at, Position before);
   // The live child `node` of `group` was marked deleted.
   void markedDeleted(Group group, TreeNode const& node);
 
@@ -55,32 +61,10 @@ class ChildIndex {
   std::size_t bytes() const noexcept;
 
  private:
-  // Live positions of one group in ascending name order, in blocks of at most kBlock, so
-  // that an insertion moves at most one block's worth of positions.
-  class Sequence {
-   public:
-    // Where `name` belongs: the block and the place in it of the first entry that does not
-    // order before it (block == blocks.size() when every entry does).
-    struct Place {
-      std::size_t block;
-      std::size_t offset;
-    };
-    Place find(FileString const& name) const;
-    const Position* at(Place place) const;
-    void insert(Place place, Position position);
-    void erase(Place place);
-    void append(Position position);
-    std::size_t bytes() const noexcept;
-
-   private:
-    static constexpr std::size_t kBlock = 512;
-    std::vector<std::vector<Position>> blocks_;
-  };
-
   ChildIndex(Position firstFile, std::size_t listSize)
       : firstFile_(firstFile), listSize_(listSize) {}
 
-  Sequence groups_[2];
+  NameSequence groups_[2];
   Position firstFile_;
   std::size_t listSize_;
 };

@@ -152,16 +152,6 @@ DirectoryNode::iterator DirectoryNode::placeFor(TreeNode& node) {
   return at;
 }
 
-// The same place found through the index: in a list in order, the scan stops at the first
-// live child of the group that does not order before the name, or at the group's end.
-DirectoryNode::iterator DirectoryNode::placeIndexed(ChildIndex& index, TreeNode& node) {
-  const ChildIndex::Group group = ChildIndex::groupOf(node);
-  if (const iterator* live = index.firstNotBefore(group, node.name())) {
-    return *live;
-  }
-  return group == ChildIndex::kDirectories ? index.firstFile() : end();
-}
-
 TreeNode* DirectoryNode::add(TreeNode* node) {
   const SmartPointer<TreeNode> handle(node);
   if (ChildIndex* indexed = index()) {
@@ -179,13 +169,20 @@ TreeNode* DirectoryNode::add(TreeNode* node) {
   }
 }
 
+// The walk of add() over a list in order stops at the first live child of the group that
+// does not order before the name, or at the group's end: the first file for a directory, the
+// list's end for a file.
 TreeNode* DirectoryNode::addIndexed(ChildIndex& indexed, SmartPointer<TreeNode> const& handle) {
   TreeNode* node = handle.get();
+  const ChildIndex::Group group = ChildIndex::groupOf(*node);
   for (;;) {
-    const iterator at = placeIndexed(indexed, *node);
+    const ChildIndex::Place place = indexed.placeOf(group, node->name());
+    const iterator* live = indexed.at(group, place);
+    const iterator at = live != nullptr                     ? *live
+                        : group == ChildIndex::kDirectories ? indexed.firstFile()
+                                                            : end();
     if (at == end() || !((*at)->name() == node->name())) {
-      const iterator added = List::insert(at, handle);
-      indexed.inserted(ChildIndex::groupOf(*node), added, at);
+      indexed.inserted(group, place, List::insert(at, handle), at);
       return node;
     }
     FileString next = node->name();

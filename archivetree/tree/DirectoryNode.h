@@ -237,7 +237,6 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   // The name index of the list as it is now, or null for a small list or one out of order.
   ChildIndex* index() const;
   TreeNode* addIndexed(ChildIndex& index, SmartPointer<TreeNode> const& handle);
-  iterator placeIndexed(ChildIndex& index, TreeNode& node);
   TreeNode* scanFor(FileString const& name, TreeNode const* after) const;
   bool indexedChild(TreeNode* node) const;
   // Children tell their directory when they become deleted or change otherwise.
