@@ -83,6 +83,7 @@ Committer::~Committer() = default;
 Committer::Report Committer::run() {
   stream_ = archive_.openForWriting(report_.cut);
   savedEnd_ = stream_->size();
+  writtenBehind_ = savedEnd_;
   TreePath::eachLive(archive_.root(), [&](TreeNode& node) {
     if (node.uncommittedFile() != nullptr) {
       ++report_.files;
@@ -136,7 +137,23 @@ void Committer::store(DirectoryNode& directory, Position at) {
     report_.skipped.push_back({path, reason});
   }
   meter_.fileDone(reason.empty(), reason);
+  writeBehind(path);
   checkpointIfDue(path);
+}
+
+// Has the disk start writing what was stored every few MiB, so that writing overlaps the
+// copying instead of waiting for the next checkpoint's sync.
+void Committer::writeBehind(const std::string& path) {
+  const std::int64_t end = stream_->size();
+  if (end - writtenBehind_ < kWriteBehind) {
+    return;
+  }
+  try {
+    stream_->startWriteback(writtenBehind_, end);
+  } catch (const VeskException& error) {
+    stop(path, error, false);
+  }
+  writtenBehind_ = end;
 }
 
 // Lets the node commit itself into the CommitStream. A failure of the archive's stream ends
@@ -292,9 +309,12 @@ void Committer::cutBack(std::int64_t end) {
 }
 
 void Committer::checkpointIfDue(const std::string& path) {
-  const bool due = unsaved_.size() >= options_.saveEveryFiles ||
-                   std::chrono::steady_clock::now() - lastSave_ >= options_.saveEveryTime;
-  if (unsaved_.empty() || !due) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto since = start - lastSave_;
+  const bool due = unsaved_.size() >= options_.saveEveryFiles || since >= options_.saveEveryTime;
+  const double share = std::clamp(options_.saveShare, 0.001, 1.0);
+  const bool affordable = since >= lastSaveCost_ * ((1 - share) / share);
+  if (unsaved_.empty() || !due || !affordable) {
     return;
   }
   saveWork(path);
@@ -306,6 +326,7 @@ void Committer::checkpointIfDue(const std::string& path) {
                            "; the " + std::to_string(report_.stored) + " files stored are saved",
                        error.error(), error.path());
   }
+  lastSaveCost_ = std::chrono::steady_clock::now() - start;
 }
 
 // A checkpoint; when the stream cannot be written or synced, the commit stops (see stop()).

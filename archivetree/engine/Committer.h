@@ -45,9 +45,14 @@ class Committer {
   struct Options {
     // Answers the missing-media prompt during the commit; empty keeps the process's.
     MediaPrompt::Answerer answerer;
-    // The tree is saved after this many stored files, and at least this often.
+    // The tree is saved after this many stored files, and at least this often...
     unsigned saveEveryFiles = 256;
     std::chrono::milliseconds saveEveryTime{1000};
+    // ...but checkpoints take at most about this share of the commit's time: after one that
+    // took d, the next waits until d * (1 - saveShare) / saveShare has passed. Saving a tree
+    // costs time in proportion to its size, so a big tree is saved less often instead of
+    // making the commit slower with every file. 1 saves as the two triggers say.
+    double saveShare = 0.1;
     // How long to wait for an archive that slices are read from, when another process holds
     // it; past that its slices stay pending.
     std::chrono::milliseconds sourceWait{30000};
@@ -101,6 +106,7 @@ class Committer {
                                 std::optional<std::uint64_t> size, std::optional<TimeDate> time,
                                 std::optional<std::int64_t> offset);
   void cutBack(std::int64_t end);
+  void writeBehind(const std::string& path);
   void checkpointIfDue(const std::string& path);
   void saveWork(const std::string& path);
   void checkpoint();
@@ -120,7 +126,10 @@ class Committer {
   std::vector<Unsaved> unsaved_;
   std::string lastStarted_;
   std::int64_t savedEnd_ = 0;  // the stream's end at the last checkpoint
+  static constexpr std::int64_t kWriteBehind = 8 << 20;
+  std::int64_t writtenBehind_ = 0;  // where the last request to start writing ended
   std::chrono::steady_clock::time_point lastSave_;
+  std::chrono::steady_clock::duration lastSaveCost_{};
 };
 
 }  // namespace vesk

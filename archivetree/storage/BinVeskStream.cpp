@@ -338,6 +338,11 @@ void BinVeskStream::sync() {
   }
 }
 
+void BinVeskStream::startWriteback(std::int64_t from, std::int64_t to) {
+  flush();
+  FileDescriptor::startWriteback(io->descriptor(), from, to - from);
+}
+
 void BinVeskStream::discardWrites() {
   io->discardWrites();
 }

@@ -156,6 +156,11 @@ bool FileDescriptor::sync() const noexcept {
   return ::fsync(fd_) == 0;
 }
 
+bool FileDescriptor::startWriteback(int descriptor, std::int64_t offset,
+                                    std::int64_t length) noexcept {
+  return ::sync_file_range(descriptor, offset, length, SYNC_FILE_RANGE_WRITE) == 0;
+}
+
 bool FileDescriptor::status(struct stat& result) const noexcept {
   return ::fstat(fd_, &result) == 0;
 }

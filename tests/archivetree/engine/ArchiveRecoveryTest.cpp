@@ -271,6 +271,7 @@ TEST_F(KilledProcessTest, AKilledCommitLeavesWhatItListsAsStoredReadable) {
     CommitMeter meter;
     Committer::Options options;
     options.saveEveryFiles = 2;
+    options.saveShare = 1;
     opened.commit(meter, options);
   };
   unsigned stored = 0;
