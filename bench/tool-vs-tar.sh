@@ -35,6 +35,7 @@ while [ "$run" -lt "$runs" ]; do
   tar -cf "$work/out.tar" "$tree" 2> /dev/null || [ $? -eq 1 ]  # 1: a file changed as read
   sync "$work/out.tar"
   tar_ns=$(least "$tar_ns" $(($(now) - start)))
+  tar_bytes=$(stat -c %s "$work/out.tar")
   fresh
   start=$(now)
   # Entries add cannot take (sockets, devices) are reported and passed over.
@@ -42,7 +43,7 @@ while [ "$run" -lt "$runs" ]; do
   "$tool" commit "$work/a.vesk" > /dev/null
   tool_ns=$(least "$tool_ns" $(($(now) - start)))
 done
-echo "$tree: tar -cf + sync $(seconds "$tar_ns") s ($(stat -c %s "$work/out.tar" 2> /dev/null ||
-  echo '?') bytes), vesk-archive add + commit $(seconds "$tool_ns") s" \
+echo "$tree: tar -cf + sync $(seconds "$tar_ns") s ($tar_bytes bytes)," \
+  "vesk-archive add + commit $(seconds "$tool_ns") s" \
   "($(stat -c %s "$work/a.vesk") bytes, $(grep -c . "$work/add.log") entries passed over);" \
   "tar/vesk $(echo "$tar_ns $tool_ns" | awk '{ printf "%.2f", $1 / $2 }')"
