@@ -14,6 +14,18 @@ class IOPosition;
 
 namespace vesk {
 
+// The open-mode bits of BinStream::matchingStream and of a file stream opened by path, such as
+// BinVeskStream: read and write access, and truncate to empty. A mode needs read or write;
+// the combinations are ORed, e.g. OpenMode::readWrite | OpenMode::truncate.
+namespace OpenMode {
+inline constexpr int read = 0x01;
+inline constexpr int write = 0x02;
+inline constexpr int truncate = 0x10;
+inline constexpr int readWrite = read | write;
+// Every bit a mode may hold.
+inline constexpr int all = readWrite | truncate;
+}  // namespace OpenMode
+
 class BinStream {
  public:
   BinStream();
