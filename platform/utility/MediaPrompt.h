@@ -1,7 +1,20 @@
 // MediaPrompt: the modal question that asks the user to insert a missing medium. It keeps
 // the contract of a message box: an owner window, a text, a caption and a style, answered by
 // the number of the button pressed. The answerer is replaceable for the whole process; the
-// default one asks on the controlling terminal and answers Cancel when there is none.
+// default one asks on the controlling terminal when the process is interactive (its standard
+// input is a terminal) and answers Cancel otherwise, so a commit run from a script or a
+// service never waits for an answer.
+//
+// An application with a window, or one that knows where its media are, puts in its own
+// answerer before it commits, and may put the previous one back afterwards:
+//
+//   MediaPrompt::Answerer previous = MediaPrompt::answerer(
+//       [](void* owner, const char* text, const char* caption, unsigned style) {
+//         return showDialog(owner, text, caption) ? MediaPrompt::kAnswerRetry
+//                                                 : MediaPrompt::kAnswerCancel;
+//       });
+//
+// Retry makes the commit look for the medium again; Cancel leaves the file out.
 #ifndef VESK_MEDIAPROMPT_H
 #define VESK_MEDIAPROMPT_H
 
@@ -34,7 +47,8 @@ class MediaPrompt {
   // default back.
   static Answerer answerer(Answerer replacement);
 
-  // The default answerer: asks on /dev/tty, or answers Cancel without a terminal.
+  // The default answerer: asks on /dev/tty when standard input is a terminal; answers Cancel
+  // (kAnswerOk for a plain message) when it is not or there is no controlling terminal.
   static int askOnTerminal(void* owner, const char* text, const char* caption, unsigned style);
 
   // Asks through the given streams: shows caption and text, then reads lines until one
