@@ -96,6 +96,17 @@ class TreeNodeIterator {
  private:
   using Position = DirectoryNode::iterator;
 
+  enum class Move { first, last, next, previous };
+
+  // Every step: the raw move, then on in its direction past the nodes that the walk for
+  // `Node` (TreeNode, DirectoryNode or FileNode) passes over; answers the node it stops on as
+  // a `Node`, or null.
+  template <class Node>
+  Node* step(Move move);
+  // The step `move` (next or previous) from `current`; null for a null `current`.
+  template <class Node>
+  Node* stepFrom(TreeNode* current, Move move);
+
   // Raw moves; each answers the node at the new position, or null at the end.
   TreeNode* first();
   TreeNode* last();
