@@ -1,4 +1,5 @@
-// The ids of the library's messages in its string table.
+/// \file MessageIds.h
+/// The ids of the library's messages in its string table.
 #ifndef VESK_MESSAGEIDS_H
 #define VESK_MESSAGEIDS_H
 
@@ -13,7 +14,7 @@ inline constexpr int kMsgInvalidSearchString = 41618;
 inline constexpr int kMsgFileSizeDiscrepancy = 41619;
 inline constexpr int kMsgInvalidNodeType = 41621;
 inline constexpr int kMsgSetEndOfFileFailed = 41650;
-inline constexpr int kMsgMissingFilePrompt = 41785;  // a format: file name, volume name
+inline constexpr int kMsgMissingFilePrompt = 41785;  ///< a format: file name, volume name
 inline constexpr int kMsgMissingFileCaption = 41786;
 inline constexpr int kMsgTreeNestedTooDeeply = 41787;
 

@@ -1,6 +1,7 @@
-// ObjRef: the shared record of handles to one object. It holds the raw pointer, null
-// included, and owns the object: deleting the record deletes the object through its
-// virtual destructor.
+/// \class vesk::ObjRef ObjRef.h <vesk/ObjRef.h>
+/// ObjRef: the shared record of handles to one object. It holds the raw pointer, null
+/// included, and owns the object: deleting the record deletes the object through its
+/// virtual destructor.
 #ifndef VESK_OBJREF_H
 #define VESK_OBJREF_H
 

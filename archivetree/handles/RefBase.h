@@ -1,5 +1,6 @@
-// RefBase: the counting part of a handle's shared record. The count is a plain signed
-// integer, so handles that share a record belong to one thread at a time.
+/// \class vesk::RefBase RefBase.h <vesk/RefBase.h>
+/// RefBase: the counting part of a handle's shared record. The count is a plain signed
+/// integer, so handles that share a record belong to one thread at a time.
 #ifndef VESK_REFBASE_H
 #define VESK_REFBASE_H
 

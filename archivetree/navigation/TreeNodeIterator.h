@@ -1,10 +1,11 @@
-// TreeNodeIterator: a cursor over the children of one directory at a time. It steps forwards
-// and backwards over any node, directories only or files only, passing over deleted nodes,
-// and never descends by itself: callers hand it the directory to walk or find one by path.
-// It owns nothing and holds raw pointers into the tree, so it must not outlive the tree; the
-// nodes it answers live as long as the tree holds them. Adding nodes to or marking nodes in
-// the walked list leaves it working; taking out the element a position stands on does not.
-// One thread at a time.
+/// \class vesk::TreeNodeIterator TreeNodeIterator.h <vesk/TreeNodeIterator.h>
+/// TreeNodeIterator: a cursor over the children of one directory at a time. It steps forwards
+/// and backwards over any node, directories only or files only, passing over deleted nodes,
+/// and never descends by itself: callers hand it the directory to walk or find one by path.
+/// It owns nothing and holds raw pointers into the tree, so it must not outlive the tree; the
+/// nodes it answers live as long as the tree holds them. Adding nodes to or marking nodes in
+/// the walked list leaves it working; taking out the element a position stands on does not.
+/// One thread at a time.
 #ifndef VESK_TREENODEITERATOR_H
 #define VESK_TREENODEITERATOR_H
 
@@ -18,20 +19,20 @@ class TreeNode;
 
 class TreeNodeIterator {
  public:
-  // Holds nothing; give it a directory before any step.
+  /// Holds nothing; give it a directory before any step.
   TreeNodeIterator();
-  // Walks `root`; both positions stand at their ends.
+  /// Walks `root`; both positions stand at their ends.
   explicit TreeNodeIterator(DirectoryNode* root);
   TreeNodeIterator(TreeNodeIterator const& source) = default;
   TreeNodeIterator& operator=(TreeNodeIterator const& source) = default;
   virtual ~TreeNodeIterator();
 
-  // Same dynamic class, root, walked directory and both positions.
+  /// Same dynamic class, root, walked directory and both positions.
   bool operator==(TreeNodeIterator const& other) const;
 
-  // As the constructor: root and walked directory, both positions at their ends.
+  /// As the constructor: root and walked directory, both positions at their ends.
   void root(DirectoryNode* root);
-  // Sets the walked directory; when it changes, both positions go to the ends of its list.
+  /// Sets the walked directory; when it changes, both positions go to the ends of its list.
   void directory(DirectoryNode* walked);
 
   // Steps. Each answers a live child of the walked directory, or null when there is none.
@@ -86,8 +87,8 @@ class TreeNodeIterator {
 
   DirectoryNode* findDirectory(FileString const& path);
   DirectoryNode* findDirectory(DirectoryNode* walked, FileString const& path);
-  // The live file that the last component names in the directory the others lead to; null
-  // when it names a live directory only.
+  /// The live file that the last component names in the directory the others lead to; null
+  /// when it names a live directory only.
   FileNode* findFile(FileString const& path);
   FileNode* findFile(DirectoryNode* walked, FileString const& path);
 

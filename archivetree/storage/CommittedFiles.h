@@ -1,6 +1,7 @@
-// CommittedFiles: the record of one pending file that a commit stored: the committed node
-// that took its place and the name under which its data was found. The record does not own
-// the node; the pointer is valid while the tree holds the node.
+/// \class vesk::CommittedFiles CommittedFiles.h <vesk/CommittedFiles.h>
+/// CommittedFiles: the record of one pending file that a commit stored: the committed node
+/// that took its place and the name under which its data was found. The record does not own
+/// the node; the pointer is valid while the tree holds the node.
 #ifndef VESK_COMMITTEDFILES_H
 #define VESK_COMMITTEDFILES_H
 

@@ -1,8 +1,9 @@
-// ConCommittedFiles: the records of a commit, in the order the commit stored the files.
-// Callers walk it with the vector's iterators and read a record through the accessors,
-// which read the committed node as it is now. An accessor given end() throws
-// VeskException "Invalid access beyond end of container"; any other iterator must point
-// into this container. size(it) hides the vector's size(); ask the base for the count.
+/// \class vesk::ConCommittedFiles ConCommittedFiles.h <vesk/ConCommittedFiles.h>
+/// ConCommittedFiles: the records of a commit, in the order the commit stored the files.
+/// Callers walk it with the vector's iterators and read a record through the accessors,
+/// which read the committed node as it is now. An accessor given end() throws
+/// VeskException "Invalid access beyond end of container"; any other iterator must point
+/// into this container. size(it) hides the vector's size(); ask the base for the count.
 #ifndef VESK_CONCOMMITTEDFILES_H
 #define VESK_CONCOMMITTEDFILES_H
 
@@ -21,16 +22,16 @@ class ConCommittedFiles : public std::vector<CommittedFiles> {
   ConCommittedFiles() = default;
   virtual ~ConCommittedFiles();
 
-  // The node's path in the tree now.
+  /// The node's path in the tree now.
   FileString committedName(Position it) const;
   unsigned int compressedSize(Position it) const;
   bool deleted(Position it) const;
-  // The position of the first data byte in the archive.
+  /// The position of the first data byte in the archive.
   std::int64_t offset(Position it) const;
   bool readOnly(Position it) const;
   unsigned int size(Position it) const;
   TimeDate const& timeStamp(Position it) const;
-  // The name under which the data was found.
+  /// The name under which the data was found.
   FileString const& uncommittedName(Position it) const;
 
   static char const* version();

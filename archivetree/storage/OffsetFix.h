@@ -1,6 +1,7 @@
-// OffsetFix: one move of cleanup. While blocks are collected it describes a removed block
-// (oldOffset, blockSize); after the move, a region of the archive stream that moved from
-// oldOffset to newOffset, blockSize bytes long.
+/// \class vesk::OffsetFix OffsetFix.h <vesk/OffsetFix.h>
+/// OffsetFix: one move of cleanup. While blocks are collected it describes a removed block
+/// (oldOffset, blockSize); after the move, a region of the archive stream that moved from
+/// oldOffset to newOffset, blockSize bytes long.
 #ifndef VESK_OFFSETFIX_H
 #define VESK_OFFSETFIX_H
 
@@ -23,9 +24,9 @@ class OffsetFix {
   std::int64_t blockSize() const noexcept { return blockSize_; }
   std::int64_t blockSize(std::int64_t value) noexcept { return blockSize_ = value; }
 
-  // Same dynamic type and equal fields.
+  /// Same dynamic type and equal fields.
   bool operator==(OffsetFix const& other) const;
-  // Same dynamic type and a lower oldOffset.
+  /// Same dynamic type and a lower oldOffset.
   bool operator<(OffsetFix const& other) const;
 
  private:

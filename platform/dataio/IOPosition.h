@@ -1,5 +1,6 @@
-// IOPosition: a file position that may become known only after the call that asked for it.
-// Whoever receives one owns it and deletes it.
+/// \class vesk::IOPosition IOPosition.h <vesk/IOPosition.h>
+/// IOPosition: a file position that may become known only after the call that asked for it.
+/// Whoever receives one owns it and deletes it.
 #ifndef VESK_IOPOSITION_H
 #define VESK_IOPOSITION_H
 
@@ -12,7 +13,7 @@ class IOPosition {
   IOPosition& operator=(const IOPosition&) = default;
   virtual ~IOPosition();
 
-  // Whether position() is known yet.
+  /// Whether position() is known yet.
   virtual bool isReady() const;
   virtual std::int64_t position() const;
 

@@ -1,7 +1,8 @@
-// MemoryStream: a BinStream over bytes in memory, which it owns. It behaves like a file
-// stream: one position for reading and writing, writing past the end grows it, and a failed
-// operation sets the failed state and throws VeskException with the utility message of the
-// operation. Useful to keep a saved tree in memory and in tests.
+/// \class vesk::MemoryStream MemoryStream.h <vesk/MemoryStream.h>
+/// MemoryStream: a BinStream over bytes in memory, which it owns. It behaves like a file
+/// stream: one position for reading and writing, writing past the end grows it, and a failed
+/// operation sets the failed state and throws VeskException with the utility message of the
+/// operation. Useful to keep a saved tree in memory and in tests.
 #ifndef VESK_MEMORYSTREAM_H
 #define VESK_MEMORYSTREAM_H
 
@@ -20,7 +21,7 @@ class MemoryStream : public BinStream {
   void clear() override { failed_ = false; }
   bool eof() const override { return position_ >= static_cast<std::int64_t>(bytes_.size()); }
   bool fail() const override { return failed_; }
-  // A new, empty memory stream; the path and mode are not used.
+  /// A new, empty memory stream; the path and mode are not used.
   BinStream* matchingStream(const char* path, int mode) override;
   BinStream& read(char* buffer, unsigned count) override;
   BinStream& write(const char* buffer, unsigned count) override;

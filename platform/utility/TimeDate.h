@@ -1,5 +1,6 @@
-// TimeDate: a point in time, nanoseconds since 1970-01-01 00:00 UTC. A default-constructed
-// TimeDate is the current time. Its stored form is the count as 8 bytes, little-endian.
+/// \class vesk::TimeDate TimeDate.h <vesk/TimeDate.h>
+/// TimeDate: a point in time, nanoseconds since 1970-01-01 00:00 UTC. A default-constructed
+/// TimeDate is the current time. Its stored form is the count as 8 bytes, little-endian.
 #ifndef VESK_TIMEDATE_H
 #define VESK_TIMEDATE_H
 
@@ -23,7 +24,7 @@ class TimeDate {
 
   static TimeDate fromNanoseconds(std::int64_t nanoseconds) noexcept;
   static TimeDate fromTimespec(const timespec& time) noexcept;
-  // The modification time of the file `path`; throws VeskException when it cannot be read.
+  /// The modification time of the file `path`; throws VeskException when it cannot be read.
   static TimeDate ofFile(const char* path);
 
   std::int64_t nanoseconds() const noexcept { return nanoseconds_; }
@@ -37,10 +38,10 @@ class TimeDate {
     return nanoseconds_ <=> other.nanoseconds_;
   }
 
-  // Reads the stored form; on failure this time is unchanged and VeskException is thrown.
+  /// Reads the stored form; on failure this time is unchanged and VeskException is thrown.
   virtual BinStream& input(BinStream& stream);
   virtual BinStream& output(BinStream& stream) const;
-  // Bytes of the stored form: 8.
+  /// Bytes of the stored form: 8.
   virtual unsigned storedSize() const;
 
  private:
