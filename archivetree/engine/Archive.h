@@ -79,9 +79,12 @@ class TreeNode;
 
 class Archive {
  public:
+  /// Whether an Archive only reads (sharing the archive) or also writes (alone).
   enum class Access { read, write };
 
+  /// How an archive is opened.
   struct Options {
+    /// Read shares the archive with other readers; write holds it alone.
     Access access = Access::read;
     /// With write access: an archive that does not exist starts out empty (its stream is
     /// created at once, its tree at the first save).
@@ -99,15 +102,20 @@ class Archive {
   /// exist (unless created) or cannot be read, damaged when its tree does not parse, busy when
   /// another process holds it longer than `options.wait` allows.
   Archive(std::string path, Options options);
+  /// Opens the archive `path` for reading, waiting as long as another process holds it.
   explicit Archive(std::string path) : Archive(std::move(path), Options()) {}
   Archive(const Archive&) = delete;
   Archive& operator=(const Archive&) = delete;
   /// Lets go of the lock. Changes not saved are lost.
   ~Archive();
 
+  /// The path of the archive's stream, as given.
   const std::string& path() const noexcept { return path_; }
+  /// The path of the saved tree: the stream's path and ".toc".
   std::string tocPath() const { return path_ + ".toc"; }
+  /// The path of the cleanup journal: the stream's path and ".journal".
   std::string journalPath() const { return path_ + ".journal"; }
+  /// Whether the archive was opened for writing (holds the exclusive lock).
   bool writable() const noexcept { return lock_.mode() == ArchiveLock::Mode::exclusive; }
 
   /// The tree. Its root's name is not part of the paths below.
@@ -141,6 +149,7 @@ class Archive {
   /// Stores the data of every pending file (invariants 3 to 5). Throws ArchiveError when the
   /// archive's stream or tree cannot be written, after saving what was stored.
   Committer::Report commit(CommitMeter& meter, const Committer::Options& options);
+  /// commit() with the default options.
   Committer::Report commit(CommitMeter& meter) { return commit(meter, Committer::Options()); }
   /// Gives back the bytes of the stream no live file uses (invariant 6); with `dryRun` only
   /// answers what it would do. Needs write access unless `dryRun`.
@@ -153,12 +162,14 @@ class Archive {
   /// thrown.
   Extractor::Report extract(const std::vector<std::string>& paths, const std::string& target,
                             const Extractor::Options& options);
+  /// extract() with the default options.
   Extractor::Report extract(const std::vector<std::string>& paths, const std::string& target) {
     return extract(paths, target, Extractor::Options());
   }
   /// Writes the data of the committed file at `path` to the open descriptor `descriptor`, or
   /// to `out`. Throws ArchiveError when it is not a committed file or its block is damaged.
   void extractFile(const std::string& path, int descriptor);
+  /// The same, to a C++ stream.
   void extractFile(const std::string& path, std::ostream& out);
 
   /// The stream for reading, for those who read blocks themselves; an empty stream when the

@@ -25,11 +25,14 @@ class ArchiveCheck {
   /// Throws the stream's VeskException when a read fails.
   ArchiveCheck(DirectoryNode& root, BinStream& stream);
 
+  /// Whether the tree and the stream agree: no problems found.
   bool sound() const noexcept { return problems_.empty(); }
   /// One line per fault, naming the file.
   const std::vector<std::string>& problems() const noexcept { return problems_; }
+  /// The stream's chain of blocks, as walked.
   const BlockChain& chain() const noexcept { return chain_; }
 
+  /// The number of live committed files checked.
   unsigned liveFiles() const noexcept { return liveFiles_; }
   /// Bytes of the distinct blocks that live files use, prefixes included.
   std::int64_t liveBytes() const noexcept { return liveBytes_; }

@@ -16,12 +16,14 @@ namespace vesk {
 
 class ArchiveError : public VeskException {
  public:
+  /// What kind of failure it is, for a program to act on.
   enum class Kind {
     failed,   ///< a wrong request, a missing file, a system call that failed
     damaged,  ///< the tree does not parse or does not match the stream
     busy,     ///< another process holds the archive and waiting was not wanted
   };
 
+  /// A failure told by `text` alone, no system call's.
   ArchiveError(Kind kind, const std::string& text);
   /// With the errno and path of the system call that failed.
   ArchiveError(Kind kind, const std::string& text, int error, const std::string& path);
@@ -31,6 +33,7 @@ class ArchiveError : public VeskException {
   /// A system call's failure: "<action> '<path>': <strerror(error)>", kind failed.
   static ArchiveError system(const std::string& action, const std::string& path, int error);
 
+  /// The kind of failure.
   Kind kind() const noexcept { return kind_; }
 
  private:

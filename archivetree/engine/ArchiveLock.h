@@ -22,8 +22,10 @@ namespace vesk {
 
 class ArchiveLock {
  public:
+  /// Shared among readers, or exclusive for one writer.
   enum class Mode { shared, exclusive };
 
+  /// How long to wait for a lock that another process holds, and whom to tell.
   struct Wait {
     /// How long to wait for another process to let go: nullopt as long as it takes, zero not
     /// at all (the lock then fails with ArchiveError busy at once).
@@ -36,10 +38,13 @@ class ArchiveLock {
   /// ArchiveError: failed when the file is missing or not a regular file or cannot be opened,
   /// busy when another process still holds it after the wait allowed.
   ArchiveLock(const std::string& path, Mode mode, bool create, const Wait& wait);
+  /// Moves the lock; the moved-from object holds none.
   ArchiveLock(ArchiveLock&&) noexcept = default;
+  /// Moves the lock, letting go of the one held before.
   ArchiveLock& operator=(ArchiveLock&&) noexcept = default;
   ~ArchiveLock() = default;
 
+  /// The mode held now.
   Mode mode() const noexcept { return mode_; }
   /// Changes the mode, waiting as the constructor did. Not atomic: another process may take
   /// the archive in between, so whatever was read under the old mode must be read again.

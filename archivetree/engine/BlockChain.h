@@ -16,6 +16,7 @@ namespace vesk {
 
 class BinStream;
 
+/// One block on the chain: its prefix's position and the data length the prefix tells.
 struct ChainBlock {
   static constexpr std::uint64_t kUnreadable = UINT64_MAX;  ///< a prefix cut off by the end
 
@@ -27,11 +28,16 @@ struct ChainBlock {
   std::int64_t end() const;
 };
 
+/// A run of stream bytes that no live block covers.
 struct WasteRegion {
+  /// What the run is: a block no live file uses, bytes between blocks, or a cut-off tail.
   enum class Kind { unusedBlock, strayBytes, tornTail };
 
+  /// Where the run starts.
   std::int64_t position;
+  /// How long it is.
   std::int64_t bytes;
+  /// What it is.
   Kind kind;
 };
 
@@ -41,6 +47,7 @@ class BlockChain {
   /// without repeats. Throws the stream's VeskException when a read fails.
   BlockChain(BinStream& stream, const std::vector<std::int64_t>& liveStarts);
 
+  /// The stream's size when it was walked.
   std::int64_t streamSize() const noexcept { return streamSize_; }
   /// The blocks the walk stepped on, ascending; live ones may run past the end.
   const std::vector<ChainBlock>& blocks() const noexcept { return blocks_; }

@@ -43,29 +43,35 @@ class UncommittedNode;
 
 class Committer {
  public:
+  /// How a commit runs.
   struct Options {
     /// Answers the missing-media prompt during the commit; empty keeps the process's.
     MediaPrompt::Answerer answerer;
     /// The tree is saved after this many stored files, and at least this often.
     unsigned saveEveryFiles = 256;
+    /// \copydoc saveEveryFiles
     std::chrono::milliseconds saveEveryTime{1000};
     /// How long to wait for an archive that slices are read from, when another process holds
     /// it; past that its slices stay pending.
     std::chrono::milliseconds sourceWait{30000};
   };
+  /// A pending file the commit left pending, and why.
   struct Skipped {
     std::string path;    ///< in the tree
     std::string reason;  ///< one line
   };
+  /// What a commit did.
   struct Report {
     unsigned files = 0;       ///< pending when the commit began
     std::uint64_t bytes = 0;  ///< of those
+    /// Files stored.
     unsigned stored = 0;
     std::int64_t cut = 0;          ///< bytes an interrupted commit had left behind, cut first
     std::vector<Skipped> skipped;  ///< left pending
     bool cancelled = false;        ///< the meter stopped the commit
   };
 
+  /// A commit of `archive`, opened for writing, telling `meter`; run() does it.
   Committer(Archive& archive, CommitMeter& meter, const Options& options);
   Committer(const Committer&) = delete;
   Committer& operator=(const Committer&) = delete;

@@ -28,9 +28,12 @@ class DirectoryNode;
 
 class Compactor {
  public:
+  /// What a cleanup did, or with a dry run would do.
   struct Result {
     std::vector<std::string> removed;  ///< the deleted entries, directories ending in '/'
+    /// The stream's size before.
     std::int64_t bytesBefore = 0;
+    /// The stream's size after.
     std::int64_t bytesAfter = 0;
     std::int64_t bytesMoved = 0;  ///< live bytes behind the first run given back
     unsigned unnamedBlocks = 0;   ///< blocks on the chain that no entry of the tree names
@@ -39,8 +42,10 @@ class Compactor {
 
   /// Puts a file object of a test's own around the archive stream's (to make it fail).
   using FileObjectWrapper = std::function<CIOParent*(CIOParent* real)>;
+  /// Puts `wrapper` in place for every compaction of the process; empty removes it.
   static void wrapFileObjects(FileObjectWrapper wrapper);
 
+  /// A cleanup of `archive`, opened for writing, from the check `check` of its tree.
   Compactor(Archive& archive, const ArchiveCheck& check);
 
   /// Works out what goes and, unless `dryRun`, compacts and saves; answers what went (or would
@@ -48,6 +53,7 @@ class Compactor {
   /// Archive opened on it finish the compaction.
   Result run(bool dryRun);
 
+  /// What recover() found and did.
   enum class Recovery {
     none,       ///< there was no journal
     finished,   ///< an interrupted compaction is finished

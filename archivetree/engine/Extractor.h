@@ -27,24 +27,30 @@ class TreeNode;
 
 class Extractor {
  public:
+  /// How entries are written out.
   struct Options {
     /// Keep a file that exists under an entry's name instead of replacing it.
     bool keepExisting = false;
   };
+  /// An entry that could not be written, and why.
   struct Failure {
     std::string path;    ///< the entry's tree path
     std::string reason;  ///< one line
     bool damaged;        ///< its block does not hold its data
   };
+  /// What an extraction did.
   struct Report {
+    /// Files written.
     unsigned files = 0;
     std::vector<std::string> kept;     ///< entries whose target existed and was kept
     std::vector<std::string> pending;  ///< entries passed over for want of data
+    /// Entries that could not be written.
     std::vector<Failure> failures;
     /// Whether some block turned out damaged.
     bool damaged() const;
   };
 
+  /// Extracts from the stream `stream` of the archive named `archive` (in messages).
   Extractor(BinStream& stream, std::string archive, Options options);
 
   /// Writes `node` into the folder `target` (made when missing) under its own name; for the
@@ -55,6 +61,7 @@ class Extractor {
   /// Writes the data of the committed file `file` to the descriptor or the stream. Throws
   /// ArchiveError: damaged when its block does not hold it, failed when writing fails.
   void writeData(FileNode& file, int descriptor);
+  /// \copydoc writeData(FileNode&, int)
   void writeData(FileNode& file, std::ostream& out);
 
   /// Whether `name` can be used as one path component inside a folder.

@@ -21,20 +21,28 @@ class TreeNode;
 
 class TreeAdder {
  public:
+  /// An entry that got another name, its own being taken.
   struct Renamed {
     std::string wanted;  ///< the name that was taken
     std::string path;    ///< the tree path the entry got instead
   };
+  /// A file or folder that was not added, and why.
   struct PassedOver {
     std::string what;  ///< a path on disk, or "ARCHIVE: tree path"
+    /// One line.
     std::string why;
   };
+  /// What adding did.
   struct Report {
+    /// Pending files added.
     unsigned added = 0;
+    /// Entries that got another name.
     std::vector<Renamed> renamed;
+    /// What was not added.
     std::vector<PassedOver> passedOver;
   };
 
+  /// Adds below the directory `target`, which must outlive the adder.
   explicit TreeAdder(DirectoryNode& target);
 
   /// Adds the file or folder at `path`; a path that names a folder by "." or "/" adds what
@@ -45,6 +53,7 @@ class TreeAdder {
   /// a read fails.
   void addFromArchive(TreeNode& node, const std::string& otherStream, BinStream& otherData);
 
+  /// What has been added so far.
   const Report& report() const noexcept { return report_; }
 
  private:

@@ -23,12 +23,15 @@ class DirectoryNode;
 
 class TreeFile {
  public:
+  /// The saved tree at `path`; nothing is read until load().
   explicit TreeFile(std::string path);
   TreeFile(const TreeFile&) = delete;
   TreeFile& operator=(const TreeFile&) = delete;
   ~TreeFile();
 
+  /// The path of the saved tree.
   const std::string& path() const noexcept { return path_; }
+  /// Whether the file exists.
   bool exists() const;
 
   /// Reads the saved tree into `root`, an empty directory. Throws ArchiveError: damaged when

@@ -21,10 +21,14 @@ class RefBase {
   RefBase& operator=(const RefBase&) = delete;
   virtual ~RefBase() = default;
 
+  /// The number of handles that share the record.
   long count() const noexcept { return count_; }
+  /// Adds a handle and answers the new count.
   long addReference() noexcept { return ++count_; }
+  /// Takes a handle away and answers the new count; the record goes at 0.
   long dropReference() noexcept { return --count_; }
 
+  /// The version text of the class.
   virtual const char* version() const { return "RefBase 1.0, 16.08.1999"; }
 
  private:

@@ -15,10 +15,13 @@ class SmartPointer : public SmartBase<T, ObjRef<T>> {
  public:
   /// Takes ownership of `object` (see SmartBase).
   explicit SmartPointer(T* object = nullptr) : SmartBase<T, ObjRef<T>>(object) {}
+  /// Shares the record of the other handle (see SmartBase).
   SmartPointer(const SmartPointer&) noexcept = default;
+  /// \copydoc SmartPointer(const SmartPointer&)
   SmartPointer& operator=(const SmartPointer&) noexcept = default;
   ~SmartPointer() override = default;
 
+  /// The version text of the class.
   const char* version() const override { return "SmartPointer 1.0, 10.09.1999"; }
 };
 

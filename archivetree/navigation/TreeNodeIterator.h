@@ -23,7 +23,9 @@ class TreeNodeIterator {
   TreeNodeIterator();
   /// Walks `root`; both positions stand at their ends.
   explicit TreeNodeIterator(DirectoryNode* root);
+  /// Copies the root, the walked directory and both positions.
   TreeNodeIterator(TreeNodeIterator const& source) = default;
+  /// \copydoc TreeNodeIterator(TreeNodeIterator const&)
   TreeNodeIterator& operator=(TreeNodeIterator const& source) = default;
   virtual ~TreeNodeIterator();
 
@@ -35,17 +37,17 @@ class TreeNodeIterator {
   /// Sets the walked directory; when it changes, both positions go to the ends of its list.
   void directory(DirectoryNode* walked);
 
-  // Steps. Each answers a live child of the walked directory, or null when there is none.
-  // A form that takes the current node first puts the position of its direction on that node
-  // (searching the list when it does not already stand there) and answers null at once for a
-  // null node; it throws VeskException "Invalid node pointer" when the node is not in the
-  // walked list, leaving that position at its end. A form with a directory in front walks
-  // that directory.
-  //
-  // Directories stand before files in every list, so walking forwards the directory steps
-  // answer null at the first file, and walking backwards the file steps answer null at the
-  // last directory.
-
+  ///@{
+  /// Steps. Each answers a live child of the walked directory, or null when there is none.
+  /// A form that takes the current node first puts the position of its direction on that node
+  /// (searching the list when it does not already stand there) and answers null at once for a
+  /// null node; it throws VeskException "Invalid node pointer" when the node is not in the
+  /// walked list, leaving that position at its end. A form with a directory in front walks
+  /// that directory.
+  ///
+  /// Directories stand before files in every list, so walking forwards the directory steps
+  /// answer null at the first file, and walking backwards the file steps answer null at the
+  /// last directory.
   TreeNode* firstNode();
   TreeNode* firstNode(DirectoryNode* walked);
   TreeNode* lastNode();
@@ -78,20 +80,23 @@ class TreeNodeIterator {
   FileNode* previousFile();
   FileNode* previousFile(FileNode* current);
   FileNode* previousFile(DirectoryNode* walked, FileNode* current);
+  ///@}
 
-  // Path lookups. A path starts with the name of the walked directory; its components are
-  // separated by any of '/', '|' and '\', and each further one names a live child directory.
-  // They throw VeskException "Invalid path name" for a path without components and "Invalid
-  // directory name" for a component that names nothing, and leave the walked directory at the
-  // last directory reached, also when they throw.
-
+  ///@{
+  /// Path lookups. A path starts with the name of the walked directory; its components are
+  /// separated by any of '/', '|' and '\\', and each further one names a live child directory.
+  /// They throw VeskException "Invalid path name" for a path without components and "Invalid
+  /// directory name" for a component that names nothing, and leave the walked directory at the
+  /// last directory reached, also when they throw.
   DirectoryNode* findDirectory(FileString const& path);
   DirectoryNode* findDirectory(DirectoryNode* walked, FileString const& path);
   /// The live file that the last component names in the directory the others lead to; null
   /// when it names a live directory only.
   FileNode* findFile(FileString const& path);
   FileNode* findFile(DirectoryNode* walked, FileString const& path);
+  ///@}
 
+  /// The version text of the class.
   static char const* version();
 
  private:

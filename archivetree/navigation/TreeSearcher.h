@@ -25,6 +25,7 @@ class TreeSearcher {
   /// holds the wildcard text "?*".
   TreeSearcher(FileString const& searchString, DirectoryNode* start);
   virtual ~TreeSearcher();
+  /// The version text of the class.
   virtual char const* version() const;
 
   /// The first matching child, or null; calling it again restarts the search.

@@ -17,6 +17,7 @@ namespace vesk {
 
 class ConCommittedFiles : public std::vector<CommittedFiles> {
  public:
+  /// A position in the records.
   using Position = std::vector<CommittedFiles>::iterator;
 
   ConCommittedFiles() = default;
@@ -24,16 +25,22 @@ class ConCommittedFiles : public std::vector<CommittedFiles> {
 
   /// The node's path in the tree now.
   FileString committedName(Position it) const;
+  /// The size of the stored data.
   unsigned int compressedSize(Position it) const;
+  /// Whether the node is marked deleted.
   bool deleted(Position it) const;
   /// The position of the first data byte in the archive.
   std::int64_t offset(Position it) const;
+  /// Whether the node is read-only.
   bool readOnly(Position it) const;
+  /// The size of the file.
   unsigned int size(Position it) const;
+  /// The node's time stamp.
   TimeDate const& timeStamp(Position it) const;
   /// The name under which the data was found.
   FileString const& uncommittedName(Position it) const;
 
+  /// The version text of the class.
   static char const* version();
 
  private:

@@ -14,6 +14,7 @@ class ConFileString : public std::vector<FileString> {
  public:
   ConFileString() = default;
   virtual ~ConFileString();
+  /// The version text of the class.
   static char const* version();
 };
 

@@ -13,6 +13,7 @@ class ConOffsetFix : public std::vector<OffsetFix> {
  public:
   ConOffsetFix() = default;
   virtual ~ConOffsetFix();
+  /// The version text of the class.
   static char const* version();
 };
 

@@ -14,7 +14,9 @@ namespace vesk {
 class ProgressMeter {
  public:
   ProgressMeter() = default;
+  /// Meters hold no state of the library's; copies are the deriving class's affair.
   ProgressMeter(const ProgressMeter&) = default;
+  /// \copydoc ProgressMeter(const ProgressMeter&)
   ProgressMeter& operator=(const ProgressMeter&) = default;
   virtual ~ProgressMeter();
 

@@ -1,4 +1,4 @@
-/// \class vesk::CIOParent CIOParent.h <vesk/CIOParent.h>
+/// \class CIOParent CIOParent.h <vesk/CIOParent.h>
 /// CIOParent: an open file of the data I/O library, with one position for reading and
 /// writing. Positions and sizes are 64-bit. Every operation but delayedPosition and tell
 /// answers nonzero on success (atEnd: nonzero at the end of the file); a failure leaves its
@@ -21,10 +21,13 @@ class CIOParent {
   virtual IOPosition* delayedPosition() = 0;
   /// Whether the file is open and usable.
   virtual bool ready() = 0;
+  /// Puts the file's size in `bytes`.
   virtual int querySize(std::uint64_t* bytes) = 0;
   /// Cuts the file at the current position.
   virtual int setEndOfFile() = 0;
+  /// Nonzero when the position stands at or past the end of the file.
   virtual int atEnd() = 0;
+  /// The position.
   virtual std::int64_t tell() = 0;
   /// Positions at `offset` from the start (origin 0), the current position (1) or the end (2).
   virtual int seek(int origin, std::int64_t offset) = 0;

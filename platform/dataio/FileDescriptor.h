@@ -23,7 +23,9 @@ class FileDescriptor {
   FileDescriptor() noexcept = default;
   /// Takes ownership of `descriptor` (-1 for none).
   explicit FileDescriptor(int descriptor) noexcept : fd_(descriptor) {}
+  /// Takes the descriptor of `other`, which holds none afterwards.
   FileDescriptor(FileDescriptor&& other) noexcept;
+  /// Closes the descriptor held and takes that of `other`.
   FileDescriptor& operator=(FileDescriptor&& other) noexcept;
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -31,6 +33,7 @@ class FileDescriptor {
 
   /// open(2) and openat(2) with O_CLOEXEC added; an invalid object on failure (errno).
   static FileDescriptor open(const char* path, int flags, mode_t mode = 0666) noexcept;
+  /// The same, relative to the open folder `folder`.
   static FileDescriptor openAt(int folder, const char* name, int flags,
                                mode_t mode = 0666) noexcept;
 
@@ -40,7 +43,9 @@ class FileDescriptor {
   static FileDescriptor createUnique(int folder, const std::string& prefix,
                                      std::size_t suffixLength, std::string& name);
 
+  /// Whether a descriptor is held.
   bool valid() const noexcept { return fd_ >= 0; }
+  /// The descriptor, -1 when none is held.
   int get() const noexcept { return fd_; }
   /// Gives the descriptor up without closing it.
   int release() noexcept;
@@ -60,10 +65,12 @@ class FileDescriptor {
   bool writeAt(const void* buffer, std::size_t count, std::int64_t offset) const noexcept {
     return writeAt(fd_, buffer, count, offset);
   }
+  /// \copydoc writeAt(const void*, std::size_t, std::int64_t) const
   bool write(const void* buffer, std::size_t count) const noexcept;
 
   /// fdatasync(2) and fsync(2).
   bool syncData() const noexcept;
+  /// \copydoc syncData
   bool sync() const noexcept;
   /// fstat(2).
   bool status(struct stat& result) const noexcept;
@@ -76,8 +83,10 @@ class FileDescriptor {
   /// The same on a descriptor that this object does not own.
   static std::int64_t readAt(int descriptor, void* buffer, std::size_t count,
                              std::int64_t offset) noexcept;
+  /// \copydoc writeAt(const void*, std::size_t, std::int64_t) const
   static bool writeAt(int descriptor, const void* buffer, std::size_t count,
                       std::int64_t offset) noexcept;
+  /// \copydoc write(const void*, std::size_t) const
   static bool write(int descriptor, const void* buffer, std::size_t count) noexcept;
 
   /// Syncs the folder that holds `path` (its parent, "." for a bare name), so that the

@@ -18,6 +18,7 @@ enum FILE_CREATION_FLAG {
 
 /// Bits of the access mask of VeskCreateIO.
 inline constexpr std::uint32_t VESK_ACCESS_READ = 0x80000000u;
+/// Write access.
 inline constexpr std::uint32_t VESK_ACCESS_WRITE = 0x40000000u;
 
 /// Opens `path` and answers its file object, owned by the caller, or null (errno tells why).

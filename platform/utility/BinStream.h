@@ -19,9 +19,13 @@ namespace vesk {
 /// BinVeskStream: read and write access, and truncate to empty. A mode needs read or write;
 /// the combinations are ORed, e.g. OpenMode::readWrite | OpenMode::truncate.
 namespace OpenMode {
+/// Read access.
 inline constexpr int read = 0x01;
+/// Write access.
 inline constexpr int write = 0x02;
+/// Truncate an existing file to empty.
 inline constexpr int truncate = 0x10;
+/// Read and write access.
 inline constexpr int readWrite = read | write;
 /// Every bit a mode may hold.
 inline constexpr int all = readWrite | truncate;
@@ -44,7 +48,9 @@ class BinStream {
   virtual unsigned copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
                             unsigned bufferSize);
 
+  /// Whether the position stands at or past the end.
   virtual bool eof() const = 0;
+  /// Whether the stream is in the failed state.
   virtual bool fail() const = 0;
 
   /// A new stream of the same kind on `path`, owned by the caller.
@@ -52,23 +58,32 @@ class BinStream {
 
   /// Reads or writes exactly `count` bytes, or fails.
   virtual BinStream& read(char* buffer, unsigned count) = 0;
+  /// \copydoc read
   virtual BinStream& write(const char* buffer, unsigned count) = 0;
 
+  /// Moves the position by `offset` from the start, the current position or the end.
   virtual BinStream& seekg(std::int64_t offset, std::ios_base::seekdir direction) = 0;
+  /// Moves the position to `offset` from the start.
   virtual BinStream& seekg(std::int64_t offset) = 0;
+  /// \copydoc seekg(std::int64_t, std::ios_base::seekdir)
   virtual BinStream& seekp(std::int64_t offset, std::ios_base::seekdir direction) = 0;
+  /// \copydoc seekg(std::int64_t)
   virtual BinStream& seekp(std::int64_t offset) = 0;
 
   /// Cuts the stream at the current position.
   virtual void setEOF() = 0;
+  /// The stream's size in bytes.
   virtual std::int64_t size() = 0;
+  /// The position; reading and writing share it.
   virtual std::int64_t tellg() = 0;
+  /// \copydoc tellg
   virtual std::int64_t tellp() = 0;
 
   /// A position that becomes known later, owned by the caller, or null when the write
   /// position is known now (tellp()).
   virtual IOPosition* telldelayp() = 0;
 
+  /// The version text of the stream's class.
   virtual const char* version() const = 0;
 
   /// Moves `length` bytes at `from` to `to`, `bufferSize` bytes at a time, correct whatever

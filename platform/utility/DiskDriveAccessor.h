@@ -31,6 +31,7 @@ class DiskDriveAccessor {
   /// Puts `source` in place for the whole process and answers the one it replaces; null puts
   /// the system's own mount table back.
   static std::shared_ptr<VolumeSource> volumeSource(std::shared_ptr<VolumeSource> source);
+  /// The source in place now.
   static std::shared_ptr<VolumeSource> volumeSource();
 };
 

@@ -13,15 +13,25 @@ namespace vesk {
 class FileString : public StdString {
  public:
   FileString() = default;
-  FileString(const char* text);  ///< NOLINT: names convert implicitly
+  /// A copy of the name `text`; null is empty. Names convert implicitly.
+  FileString(const char* text);  // NOLINT: names convert implicitly
+  /// The first `length` bytes of `text`.
   FileString(const char* text, size_type length);
-  FileString(std::string_view text);     ///< NOLINT
-  FileString(const std::string& text);   ///< NOLINT
-  FileString(const TraitsString& text);  ///< NOLINT
-  FileString(const StdString& text);     ///< NOLINT
+  /// A copy of the name `text`.
+  FileString(std::string_view text);     // NOLINT
+  /// \copydoc FileString(std::string_view)
+  FileString(const std::string& text);   // NOLINT
+  /// \copydoc FileString(std::string_view)
+  FileString(const TraitsString& text);  // NOLINT
+  /// \copydoc FileString(std::string_view)
+  FileString(const StdString& text);     // NOLINT
+  /// Copies and moves are plain value copies.
   FileString(const FileString&) = default;
+  /// \copydoc FileString(const FileString&)
   FileString(FileString&&) noexcept = default;
+  /// \copydoc FileString(const FileString&)
   FileString& operator=(const FileString&) = default;
+  /// \copydoc FileString(const FileString&)
   FileString& operator=(FileString&&) noexcept = default;
   ~FileString() override;
 

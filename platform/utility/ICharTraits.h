@@ -17,6 +17,7 @@ template <class CharT>
 struct ICharTraits;
 
 template <>
+/// The traits of names: char compared ignoring letter case.
 struct ICharTraits<char> : std::char_traits<char> {
   /// The upper-case form of c as the "C" locale's toupper gives it.
   static constexpr char upper(char c) noexcept {
@@ -26,9 +27,12 @@ struct ICharTraits<char> : std::char_traits<char> {
   /// The key by which c orders: its upper-case form as a signed 8-bit value.
   static constexpr int key(char c) noexcept { return static_cast<signed char>(upper(c)); }
 
+  /// Whether the characters are equal, ignoring letter case.
   static constexpr bool eq(char a, char b) noexcept { return upper(a) == upper(b); }
+  /// Whether `a` orders before `b`.
   static constexpr bool lt(char a, char b) noexcept { return key(a) < key(b); }
 
+  /// Compares `n` characters: negative, 0 or positive as `a` orders before, with or after `b`.
   static constexpr int compare(const char* a, const char* b, std::size_t n) noexcept {
     for (std::size_t i = 0; i < n; ++i) {
       if (a[i] == b[i]) {
@@ -42,6 +46,7 @@ struct ICharTraits<char> : std::char_traits<char> {
     return 0;
   }
 
+  /// The first of `n` characters at `s` that equals `c`, or null.
   static constexpr const char* find(const char* s, std::size_t n, char c) noexcept {
     for (std::size_t i = 0; i < n; ++i) {
       if (eq(s[i], c)) {

@@ -28,12 +28,16 @@ class MediaPrompt {
  public:
   /// Styles.
   static constexpr unsigned kOk = 0;
+  /// \copydoc kOk
   static constexpr unsigned kRetryCancel = 5;
   /// Answers.
   static constexpr int kAnswerOk = 1;
+  /// \copydoc kAnswerOk
   static constexpr int kAnswerCancel = 2;
+  /// \copydoc kAnswerOk
   static constexpr int kAnswerRetry = 4;
 
+  /// What answers a prompt: owner, text, caption and style in, the answer out.
   using Answerer =
       std::function<int(void* owner, const char* text, const char* caption, unsigned style)>;
 

@@ -15,6 +15,7 @@ namespace vesk {
 class MemoryStream : public BinStream {
  public:
   MemoryStream() = default;
+  /// A stream that holds `bytes`, positioned at the start.
   explicit MemoryStream(std::string bytes);
   ~MemoryStream() override;
 
@@ -36,7 +37,9 @@ class MemoryStream : public BinStream {
   IOPosition* telldelayp() override { return nullptr; }
   const char* version() const override { return "MemoryStream 1.0, 05.12.2026"; }
 
+  /// The bytes the stream holds.
   const std::string& bytes() const noexcept { return bytes_; }
+  /// \copydoc bytes() const
   std::string& bytes() noexcept { return bytes_; }
 
  private:

@@ -18,15 +18,25 @@ class BinStream;
 class StdString : public TraitsString {
  public:
   StdString() = default;
-  StdString(const char* text);  ///< NOLINT: a text converts implicitly; null is empty
+  /// A copy of `text`; null is empty. Texts convert implicitly.
+  StdString(const char* text);  // NOLINT: a text converts implicitly; null is empty
+  /// The first `length` bytes of `text`.
   StdString(const char* text, size_type length);
-  StdString(std::string_view text);         ///< NOLINT
-  StdString(const std::string& text);       ///< NOLINT
-  StdString(const TraitsString& text);      ///< NOLINT
-  StdString(TraitsString&& text) noexcept;  ///< NOLINT
+  /// A copy of `text`.
+  StdString(std::string_view text);         // NOLINT
+  /// \copydoc StdString(std::string_view)
+  StdString(const std::string& text);       // NOLINT
+  /// \copydoc StdString(std::string_view)
+  StdString(const TraitsString& text);      // NOLINT
+  /// Takes over `text`.
+  StdString(TraitsString&& text) noexcept;  // NOLINT
+  /// Copies and moves are plain value copies.
   StdString(const StdString&) = default;
+  /// \copydoc StdString(const StdString&)
   StdString(StdString&&) noexcept = default;
+  /// \copydoc StdString(const StdString&)
   StdString& operator=(const StdString&) = default;
+  /// \copydoc StdString(const StdString&)
   StdString& operator=(StdString&&) noexcept = default;
   virtual ~StdString();
 
@@ -47,7 +57,9 @@ class StdString : public TraitsString {
   /// 0, 0 and add `len` to `pos` between calls.
   bool token(const char* delimiters, unsigned& pos, unsigned& len) const;
 
+  /// The text as a view of its bytes, valid while the text is unchanged.
   std::string_view view() const noexcept { return {data(), size()}; }
+  /// The text as a std::string.
   std::string str() const { return {data(), size()}; }
 
   /// A text formatted like printf, of any length.

@@ -13,15 +13,20 @@
 
 namespace vesk {
 
+/// One message text of a module and its id.
 struct StringResource {
+  /// The message's id.
   int id;
+  /// The message's text, valid until it is withdrawn.
   const char* text;
 };
 
 class StringTable {
  public:
   StringTable() = default;
+  /// Tables hold no state of their own; copies read the same module.
   StringTable(const StringTable&) = default;
+  /// \copydoc StringTable(const StringTable&)
   StringTable& operator=(const StringTable&) = default;
   virtual ~StringTable();
 
@@ -34,6 +39,7 @@ class StringTable {
   /// Adds `count` resources of `module`; several tables may be registered under one module
   /// (as happens when libraries are linked statically into one program).
   static void registerResources(void* module, const StringResource* resources, std::size_t count);
+  /// Withdraws the resources registered as `resources` under `module`.
   static void withdrawResources(void* module, const StringResource* resources);
 
   /// The handle of the module that holds `address`, or null.

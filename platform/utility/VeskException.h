@@ -16,7 +16,9 @@ namespace vesk {
 
 class VeskException : public std::runtime_error {
  public:
+  /// A failure told by `text` alone, with no system call's cause.
   explicit VeskException(const char* text);
+  /// \copydoc VeskException(const char*)
   explicit VeskException(const StdString& text);
   /// A failure whose cause is a system call's `error` on `path`; what() stays `text`.
   VeskException(const char* text, int error, std::string_view path);

@@ -16,7 +16,7 @@ namespace vesk {
 struct MountedVolume {
   std::string name;        ///< its label, else its UUID; empty when it has neither
   std::string mountPoint;  ///< the absolute folder where it is mounted
-  std::string root = "/";  // the folder of the filesystem that appears at mountPoint
+  std::string root = "/";  ///< the folder of the filesystem that appears at mountPoint
 };
 
 using VolumeTable = std::vector<MountedVolume>;

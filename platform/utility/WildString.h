@@ -12,11 +12,13 @@ namespace vesk {
 
 class WildString {
  public:
+  /// A matcher of `pattern`: `*` matches any run of characters, `?` one, letters ignore case.
   explicit WildString(const StdString& pattern);
 
   /// Whether the name from `namePos` on matches the pattern from `patternPos` on.
   bool match(const StdString& name, unsigned namePos = 0, unsigned patternPos = 0) const;
 
+  /// The pattern.
   const StdString& pattern() const noexcept { return pattern_; }
 
  private:
