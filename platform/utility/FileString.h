@@ -18,13 +18,13 @@ class FileString : public StdString {
   /// The first `length` bytes of `text`.
   FileString(const char* text, size_type length);
   /// A copy of the name `text`.
-  FileString(std::string_view text);     // NOLINT
+  FileString(std::string_view text);  // NOLINT
   /// \copydoc FileString(std::string_view)
-  FileString(const std::string& text);   // NOLINT
+  FileString(const std::string& text);  // NOLINT
   /// \copydoc FileString(std::string_view)
   FileString(const TraitsString& text);  // NOLINT
   /// \copydoc FileString(std::string_view)
-  FileString(const StdString& text);     // NOLINT
+  FileString(const StdString& text);  // NOLINT
   /// Copies and moves are plain value copies.
   FileString(const FileString&) = default;
   /// \copydoc FileString(const FileString&)

@@ -23,11 +23,11 @@ class StdString : public TraitsString {
   /// The first `length` bytes of `text`.
   StdString(const char* text, size_type length);
   /// A copy of `text`.
-  StdString(std::string_view text);         // NOLINT
+  StdString(std::string_view text);  // NOLINT
   /// \copydoc StdString(std::string_view)
-  StdString(const std::string& text);       // NOLINT
+  StdString(const std::string& text);  // NOLINT
   /// \copydoc StdString(std::string_view)
-  StdString(const TraitsString& text);      // NOLINT
+  StdString(const TraitsString& text);  // NOLINT
   /// Takes over `text`.
   StdString(TraitsString&& text) noexcept;  // NOLINT
   /// Copies and moves are plain value copies.
