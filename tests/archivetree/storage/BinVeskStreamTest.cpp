@@ -1,3 +1,5 @@
+// The archive stream over a file: open modes, one position, errors and their causes, copies
+// and moves in the kernel, large files. Covers: BinVeskStream, OpenMode.
 #include "BinVeskStream.h"
 
 #include <fcntl.h>

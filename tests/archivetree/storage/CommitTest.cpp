@@ -1,4 +1,6 @@
 // Commit of pending files into an archive stream, and the records it leaves.
+// Covers: DirectoryNode::commit, UncommittedFileNode, UncommittedArchiveNode,
+// CommittedFiles, ConCommittedFiles, ProgressMeter.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,6 @@
 // Message texts from string tables, the causes that exceptions carry, and the prompt that
 // asks for a missing medium.
+// Covers: StringTable, utilityStrings, VeskException, MediaPrompt.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
