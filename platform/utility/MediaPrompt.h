@@ -7,13 +7,16 @@
 /// service never waits for an answer.
 ///
 /// An application with a window, or one that knows where its media are, puts in its own
-/// answerer before it commits, and may put the previous one back afterwards:
+/// answerer before it commits, and may put the previous one back afterwards (or gives one
+/// for a single commit in Committer::Options::answerer):
 ///
-///   MediaPrompt::Answerer previous = MediaPrompt::answerer(
-///       [](void* owner, const char* text, const char* caption, unsigned style) {
-///         return showDialog(owner, text, caption) ? MediaPrompt::kAnswerRetry
-///                                                 : MediaPrompt::kAnswerCancel;
-///       });
+/// \code
+/// MediaPrompt::Answerer previous = MediaPrompt::answerer(
+///     [](void* owner, const char* text, const char* caption, unsigned style) {
+///       return showDialog(owner, text, caption) ? MediaPrompt::kAnswerRetry
+///                                               : MediaPrompt::kAnswerCancel;
+///     });
+/// \endcode
 ///
 /// Retry makes the commit look for the medium again; Cancel leaves the file out.
 #ifndef VESK_MEDIAPROMPT_H
