@@ -30,10 +30,10 @@ constexpr unsigned kBufferedCopy = 1u << 20;
 constexpr std::size_t kSplicePiece = std::size_t{1} << 20;
 constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
 
-// The data I/O access mask of open-mode bits; throws for a mode that opens nothing or holds
-// unknown bits, which would otherwise create an empty file no stream can use.
+// The data I/O access mask of open-mode bits; throws for a mode that neither reads nor
+// writes, which would otherwise create an empty file that no stream can use.
 std::uint32_t accessOf(const char* path, int mode) {
-  if ((mode & ~OpenMode::all) != 0 || (mode & OpenMode::readWrite) == 0) {
+  if ((mode & OpenMode::readWrite) == 0) {
     throw VeskException("Invalid open mode", EINVAL, path != nullptr ? path : "");
   }
   std::uint32_t access = 0;

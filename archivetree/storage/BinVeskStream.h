@@ -23,10 +23,10 @@ class BinVeskStream : public BinStream {
  public:
   /// Opens `path` by OpenMode bits (OpenMode::read, write, truncate). A missing file is
   /// created; an existing one keeps its content unless OpenMode::truncate is given. `buffered`
-  /// gives the file object a 2 MiB buffer. Throws VeskException "Invalid open mode", with
-  /// EINVAL and `path` as its cause, for a mode with neither read nor write or with other bits,
-  /// before anything is created; "VeskCreateIO failed" when the file cannot be opened, with the
-  /// errno of the open and `path` as its cause.
+  /// gives the file object a 2 MiB buffer; other bits add nothing. Throws VeskException
+  /// "Invalid open mode", with EINVAL and `path` as its cause, for a mode with neither read
+  /// nor write, before anything is created; "VeskCreateIO failed" when the file cannot be opened,
+  /// with the errno of the open and `path` as its cause.
   BinVeskStream(const char* path, int mode, bool buffered);
   /// Opens `path` with the data I/O library's own access mask and creation flag; `third` is
   /// passed on unchanged. Throws as the constructor above.

@@ -17,7 +17,8 @@ namespace vesk {
 
 /// The open-mode bits of BinStream::matchingStream and of a file stream opened by path, such as
 /// BinVeskStream: read and write access, and truncate to empty. A mode needs read or write;
-/// the combinations are ORed, e.g. OpenMode::readWrite | OpenMode::truncate.
+/// the combinations are ORed, e.g. OpenMode::readWrite | OpenMode::truncate. Other bits (the
+/// binary flag of a caller's standard library, say) add nothing.
 namespace OpenMode {
 /// Read access.
 inline constexpr int read = 0x01;
@@ -27,8 +28,6 @@ inline constexpr int write = 0x02;
 inline constexpr int truncate = 0x10;
 /// Read and write access.
 inline constexpr int readWrite = read | write;
-/// Every bit a mode may hold.
-inline constexpr int all = readWrite | truncate;
 }  // namespace OpenMode
 
 class BinStream {
