@@ -47,7 +47,7 @@ bool addFiles(vesk::DirectoryNode& root, int count, char** files) {
 // The Archive made the stream, empty. It is not truncated again: some file systems write a
 // file back at close when it was truncated to nothing before it was written.
 unsigned commitPlain(const char* path, vesk::DirectoryNode& root) {
-  vesk::BinVeskStream archive(path, 0x01 | 0x02, true);
+  vesk::BinVeskStream archive(path, vesk::OpenMode::readWrite, true);
   vesk::ConCommittedFiles committed;
   QuietMeter meter;
   const unsigned stored = root.commit(archive, committed, meter, 1);
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf("%lld\n", static_cast<long long>(
-                               std::chrono::duration_cast<std::chrono::nanoseconds>(took).count()));
+                              std::chrono::duration_cast<std::chrono::nanoseconds>(took).count()));
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 1;

@@ -23,7 +23,7 @@ namespace {
 // Writes the blocks and adds a committed node for each; answers the nodes.
 std::vector<vesk::FileNode*> buildArchive(const char* path, vesk::DirectoryNode& root, int files,
                                           unsigned bytes) {
-  vesk::BinVeskStream archive(path, 0x01 | 0x02 | 0x10, true);
+  vesk::BinVeskStream archive(path, vesk::OpenMode::readWrite | vesk::OpenMode::truncate, true);
   std::string data(bytes, '\0');
   std::vector<vesk::FileNode*> nodes;
   for (int i = 0; i < files; ++i) {
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
       }
     }
     ::sync();
-    TimedCut archive(argv[1], 0x01 | 0x02, true);
+    TimedCut archive(argv[1], vesk::OpenMode::readWrite, true);
     vesk::ConFileString removed;
     const auto start = std::chrono::steady_clock::now();
     root.cleanup(archive, removed);

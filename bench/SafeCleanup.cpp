@@ -29,7 +29,8 @@ std::int64_t buildArchive(const std::string& path, int files, unsigned bytes) {
   std::string data(bytes, '\0');
   std::int64_t moved = 0;
   {
-    vesk::BinVeskStream stream(path.c_str(), 0x01 | 0x02 | 0x10, true);
+    vesk::BinVeskStream stream(path.c_str(), vesk::OpenMode::readWrite | vesk::OpenMode::truncate,
+                               true);
     for (int i = 0; i < files; ++i) {
       data[static_cast<std::size_t>(i) % bytes] = static_cast<char>(i);
       auto* node = new vesk::FileNode("f" + std::to_string(i), root.get(), bytes, vesk::TimeDate());
@@ -59,7 +60,7 @@ double plainCleanup(const std::string& path) {
   vesk::Archive archive(path, forWriting());
   const auto start = Clock::now();
   {
-    vesk::BinVeskStream stream(path.c_str(), 0x01 | 0x02, true);
+    vesk::BinVeskStream stream(path.c_str(), vesk::OpenMode::readWrite, true);
     vesk::ConFileString removed;
     archive.root().cleanup(stream, removed);
     stream.sync();

@@ -53,7 +53,8 @@ const Scene& scene() {
 // data to just behind its 8-byte block prefix, off the system's page boundaries.
 void copyFile(benchmark::State& state, bool generic) {
   const std::string source = scene().source();
-  vesk::BinVeskStream archive(scene().archive().c_str(), 0x13, true);
+  vesk::BinVeskStream archive(scene().archive().c_str(),
+                              vesk::OpenMode::readWrite | vesk::OpenMode::truncate, true);
   for (auto _ : state) {
     archive.seekp(state.range(0));
     const unsigned copied = generic ? archive.BinStream::copyFile(source.c_str(), kCount, 0, kPiece)
@@ -67,7 +68,8 @@ void copyFile(benchmark::State& state, bool generic) {
 // Moves 64 MiB down by state.range(0) bytes, as cleanup does after cutting out a block.
 void shiftBlock(benchmark::State& state, bool generic) {
   const std::int64_t distance = state.range(0);
-  vesk::BinVeskStream archive(scene().archive().c_str(), 0x13, true);
+  vesk::BinVeskStream archive(scene().archive().c_str(),
+                              vesk::OpenMode::readWrite | vesk::OpenMode::truncate, true);
   archive.seekp(distance);
   archive.copyFile(scene().source().c_str(), kCount, 0, kPiece);
   for (auto _ : state) {

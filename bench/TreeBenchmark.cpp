@@ -47,7 +47,8 @@ std::string treeFile() {
 void BM_SaveTree(benchmark::State& state) {
   const auto root = millionNodeTree();
   for (auto _ : state) {
-    vesk::BinVeskStream stream(treeFile().c_str(), 0x01 | 0x02 | 0x10, true);
+    vesk::BinVeskStream stream(treeFile().c_str(),
+                               vesk::OpenMode::readWrite | vesk::OpenMode::truncate, true);
     root->output(stream);
     stream.flush();
   }
@@ -59,11 +60,12 @@ BENCHMARK(BM_SaveTree)->Unit(benchmark::kMillisecond);
 
 void BM_LoadTree(benchmark::State& state) {
   {
-    vesk::BinVeskStream stream(treeFile().c_str(), 0x01 | 0x02 | 0x10, true);
+    vesk::BinVeskStream stream(treeFile().c_str(),
+                               vesk::OpenMode::readWrite | vesk::OpenMode::truncate, true);
     millionNodeTree()->output(stream);
   }
   for (auto _ : state) {
-    vesk::BinVeskStream stream(treeFile().c_str(), 0x01, true);
+    vesk::BinVeskStream stream(treeFile().c_str(), vesk::OpenMode::read, true);
     vesk::DirectoryNode root;
     root.input(stream);
     benchmark::DoNotOptimize(root.size());

@@ -40,7 +40,8 @@ void writeTree(const std::string& path) {
       directory->push_back(vesk::SmartPointer<vesk::TreeNode>(file));
     }
   }
-  vesk::BinVeskStream stream(path.c_str(), 0x01 | 0x02 | 0x10, true);
+  vesk::BinVeskStream stream(path.c_str(), vesk::OpenMode::readWrite | vesk::OpenMode::truncate,
+                             true);
   root.output(stream);
 }
 
@@ -65,7 +66,7 @@ bool writeZip(const std::string& path) {
 
 double loadTree(const std::string& path) {
   const auto start = Clock::now();
-  vesk::BinVeskStream stream(path.c_str(), 0x01, true);
+  vesk::BinVeskStream stream(path.c_str(), vesk::OpenMode::read, true);
   vesk::DirectoryNode root;
   root.input(stream);
   const double took = std::chrono::duration<double>(Clock::now() - start).count();

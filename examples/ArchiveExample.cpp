@@ -10,12 +10,13 @@
 #include <sstream>
 #include <string>
 
-#include "Archive.h"
-#include "DirectoryNode.h"
-#include "TreeSearcher.h"
+#include <vesk/Archive.h>
+#include <vesk/DirectoryNode.h>
+#include <vesk/TreeSearcher.h>
 
 namespace fs = std::filesystem;
 
+// [meter]
 // What the application hears of a commit; returning true from cancelled() would stop it.
 class PrintingMeter : public vesk::CommitMeter {
  public:
@@ -23,6 +24,7 @@ class PrintingMeter : public vesk::CommitMeter {
     std::cout << "storing " << path << " (" << size << " bytes)\n";
   }
 };
+// [meter]
 
 int main(int argc, char** argv) {
   std::string folder = argc > 1 ? argv[1] : (fs::temp_directory_path() / "vesk-XXXXXX").string();
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     std::ofstream(folder + "/data/hello.txt") << "Hello, archive!\n";
     std::ofstream(folder + "/data/notes/todo.txt") << "1. commit\n2. clean up\n";
 
+    // [write]
     // Open for writing, creating the archive; the lock keeps other processes out meanwhile.
     {
       vesk::Archive archive(path, options);
@@ -46,7 +49,9 @@ int main(int argc, char** argv) {
       const vesk::Committer::Report report = archive.commit(meter);  // stores and saves
       std::cout << report.stored << " files stored\n";
     }
+    // [write]
 
+    // [read]
     // Open for reading (other readers may share it), read a file back, search a folder.
     vesk::Archive archive(path);
     std::ostringstream todo;
@@ -58,11 +63,13 @@ int main(int argc, char** argv) {
     }
     std::cout << archive.root().numberOfItems(true) << " entries, "
               << (archive.verify().sound() ? "the tree matches the stream" : "damaged") << '\n';
+    // [read]
   } catch (const vesk::VeskException& error) {
     std::cerr << "ArchiveExample: " << error.message() << '\n';
     return 1;
   }
   try {
+    // [clean]
     // Remove, give the space back, and write everything out again.
     vesk::Archive archive(path, options);
     archive.remove({"data/hello.txt"});
@@ -70,6 +77,7 @@ int main(int argc, char** argv) {
     const vesk::Extractor::Report extracted = archive.extract({"/"}, folder + "/restored");
     std::cout << "cleanup gave back " << cleaned.bytesBefore - cleaned.bytesAfter << " bytes; "
               << extracted.files << " files extracted\n";
+    // [clean]
   } catch (const vesk::VeskException& error) {
     std::cerr << "ArchiveExample: " << error.message() << '\n';
     return 1;

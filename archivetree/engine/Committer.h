@@ -1,14 +1,15 @@
-// Committer: stores the data of every pending file of an Archive, as Archive's invariants 3
-// to 5 say. It walks the tree depth-first in list order and lets each pending node commit
-// itself into a CommitStream, which opens and checks the node's source; a stored node is
-// replaced by a committed FileNode that takes this commit's number (one more than the
-// largest a live file has), a node whose source failed is made afresh, still pending, with
-// the reason in the report, and one whose disk source changed is made afresh with the size
-// and time it has now and stored again. It saves the tree every few files or every second
-// (after syncing the stream), and at the end. Missing media are asked for through the
-// prompt answerer in place, or through the one given in the options for the commit's
-// while. The archive and the meter must outlive it; one at a time per process, as the
-// answerer is the process's.
+/// \class vesk::Committer Committer.h <vesk/Committer.h>
+/// Committer: stores the data of every pending file of an Archive, as Archive's invariants 3
+/// to 5 say. It walks the tree depth-first in list order and lets each pending node commit
+/// itself into a CommitStream, which opens and checks the node's source; a stored node is
+/// replaced by a committed FileNode that takes this commit's number (one more than the
+/// largest a live file has), a node whose source failed is made afresh, still pending, with
+/// the reason in the report, and one whose disk source changed is made afresh with the size
+/// and time it has now and stored again. It saves the tree every few files or every second
+/// (after syncing the stream), and at the end. Missing media are asked for through the
+/// prompt answerer in place, or through the one given in the options for the commit's
+/// while. The archive and the meter must outlive it; one at a time per process, as the
+/// answerer is the process's.
 #ifndef VESK_COMMITTER_H
 #define VESK_COMMITTER_H
 
@@ -42,40 +43,46 @@ class UncommittedNode;
 
 class Committer {
  public:
+  /// How a commit runs.
   struct Options {
-    // Answers the missing-media prompt during the commit; empty keeps the process's.
+    /// Answers the missing-media prompt during the commit; empty keeps the process's.
     MediaPrompt::Answerer answerer;
-    // The tree is saved after this many stored files, and at least this often...
+    /// The tree is saved after this many stored files, and at least this often...
     unsigned saveEveryFiles = 256;
+    /// \copydoc saveEveryFiles
     std::chrono::milliseconds saveEveryTime{1000};
-    // ...but checkpoints take at most about this share of the commit's time: after one that
-    // took d, the next waits until d * (1 - saveShare) / saveShare has passed. Saving a tree
-    // costs time in proportion to its size, so a big tree is saved less often instead of
-    // making the commit slower with every file. 1 saves as the two triggers say.
+    /// ...but checkpoints take at most about this share of the commit's time: after one that
+    /// took d, the next waits until d * (1 - saveShare) / saveShare has passed. Saving a tree
+    /// costs time in proportion to its size, so a big tree is saved less often instead of
+    /// making the commit slower with every file. 1 saves as the two triggers say.
     double saveShare = 0.1;
-    // How long to wait for an archive that slices are read from, when another process holds
-    // it; past that its slices stay pending.
+    /// How long to wait for an archive that slices are read from, when another process holds
+    /// it; past that its slices stay pending.
     std::chrono::milliseconds sourceWait{30000};
   };
+  /// A pending file the commit left pending, and why.
   struct Skipped {
-    std::string path;    // in the tree
-    std::string reason;  // one line
+    std::string path;    ///< in the tree
+    std::string reason;  ///< one line
   };
+  /// What a commit did.
   struct Report {
-    unsigned files = 0;       // pending when the commit began
-    std::uint64_t bytes = 0;  // of those
+    unsigned files = 0;       ///< pending when the commit began
+    std::uint64_t bytes = 0;  ///< of those
+    /// Files stored.
     unsigned stored = 0;
-    std::int64_t cut = 0;          // bytes an interrupted commit had left behind, cut first
-    std::vector<Skipped> skipped;  // left pending
-    bool cancelled = false;        // the meter stopped the commit
+    std::int64_t cut = 0;          ///< bytes an interrupted commit had left behind, cut first
+    std::vector<Skipped> skipped;  ///< left pending
+    bool cancelled = false;        ///< the meter stopped the commit
   };
 
+  /// A commit of `archive`, opened for writing, telling `meter`; run() does it.
   Committer(Archive& archive, CommitMeter& meter, const Options& options);
   Committer(const Committer&) = delete;
   Committer& operator=(const Committer&) = delete;
   ~Committer();
 
-  // Throws ArchiveError when the archive cannot be written, after saving what was stored.
+  /// Throws ArchiveError when the archive cannot be written, after saving what was stored.
   Report run();
 
  private:

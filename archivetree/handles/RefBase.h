@@ -1,5 +1,6 @@
-// RefBase: the counting part of a handle's shared record. The count is a plain signed
-// integer, so handles that share a record belong to one thread at a time.
+/// \class vesk::RefBase RefBase.h <vesk/RefBase.h>
+/// RefBase: the counting part of a handle's shared record. The count is a plain signed
+/// integer, so handles that share a record belong to one thread at a time.
 #ifndef VESK_REFBASE_H
 #define VESK_REFBASE_H
 
@@ -20,10 +21,14 @@ class RefBase {
   RefBase& operator=(const RefBase&) = delete;
   virtual ~RefBase() = default;
 
+  /// The number of handles that share the record.
   long count() const noexcept { return count_; }
+  /// Adds a handle and answers the new count.
   long addReference() noexcept { return ++count_; }
+  /// Takes a handle away and answers the new count; the record goes at 0.
   long dropReference() noexcept { return --count_; }
 
+  /// The version text of the class.
   virtual const char* version() const { return "RefBase 1.0, 16.08.1999"; }
 
  private:

@@ -1,6 +1,7 @@
 #include "TreeNodeIterator.h"
 
 #include <iterator>
+#include <type_traits>
 #include <typeinfo>
 
 #include "ArchiveTreeStrings.h"
@@ -13,22 +14,20 @@ namespace vesk {
 
 namespace {
 
-// Steps pass over deleted nodes always; the directory and file steps that must reach a node
-// of their kind pass over the other kind too.
-bool passedOver(TreeNode* node) {
-  return node != nullptr && node->deleted();
+// What a step answers of the node it stops on: the node, or null when it is not of the kind
+// the step walks.
+template <class Node>
+Node* ofKind(TreeNode* node);
+template <>
+TreeNode* ofKind<TreeNode>(TreeNode* node) {
+  return node;
 }
-bool passedOverByDirectories(TreeNode* node) {
-  return node != nullptr && (node->deleted() || node->directory() == nullptr);
-}
-bool passedOverByFiles(TreeNode* node) {
-  return node != nullptr && (node->deleted() || node->file() == nullptr);
-}
-
-DirectoryNode* asDirectory(TreeNode* node) {
+template <>
+DirectoryNode* ofKind<DirectoryNode>(TreeNode* node) {
   return node != nullptr ? node->directory() : nullptr;
 }
-FileNode* asFile(TreeNode* node) {
+template <>
+FileNode* ofKind<FileNode>(TreeNode* node) {
   return node != nullptr ? node->file() : nullptr;
 }
 
@@ -119,14 +118,42 @@ void TreeNodeIterator::rfind(TreeNode* node) {
   throw VeskException(archiveTreeStrings(kMsgInvalidNodePointer));
 }
 
-// Any node.
+// The steps. Deleted nodes are passed over always. Directories stand before files, so a walk
+// for one kind that moves towards the other kind passes over it too (directories backwards
+// pass over files, files forwards pass over directories), while a walk that moves away from
+// it ends where the other kind begins.
+
+template <class Node>
+Node* TreeNodeIterator::step(Move move) {
+  const bool forwards = move == Move::first || move == Move::next;
+  const bool passesOtherKind =
+      std::is_same_v<Node, DirectoryNode> ? !forwards : std::is_same_v<Node, FileNode> && forwards;
+  TreeNode* node = move == Move::first  ? first()
+                   : move == Move::last ? last()
+                   : forwards           ? next()
+                                        : previous();
+  while (node != nullptr &&
+         (node->deleted() || (passesOtherKind && ofKind<Node>(node) == nullptr))) {
+    node = forwards ? next() : previous();
+  }
+  return ofKind<Node>(node);
+}
+
+template <class Node>
+Node* TreeNodeIterator::stepFrom(TreeNode* current, Move move) {
+  if (current == nullptr) {
+    return nullptr;
+  }
+  if (move == Move::next) {
+    check(current);
+  } else {
+    rcheck(current);
+  }
+  return step<Node>(move);
+}
 
 TreeNode* TreeNodeIterator::firstNode() {
-  TreeNode* node = first();
-  while (passedOver(node)) {
-    node = next();
-  }
-  return node;
+  return step<TreeNode>(Move::first);
 }
 
 TreeNode* TreeNodeIterator::firstNode(DirectoryNode* walked) {
@@ -135,11 +162,7 @@ TreeNode* TreeNodeIterator::firstNode(DirectoryNode* walked) {
 }
 
 TreeNode* TreeNodeIterator::lastNode() {
-  TreeNode* node = last();
-  while (passedOver(node)) {
-    node = previous();
-  }
-  return node;
+  return step<TreeNode>(Move::last);
 }
 
 TreeNode* TreeNodeIterator::lastNode(DirectoryNode* walked) {
@@ -148,19 +171,11 @@ TreeNode* TreeNodeIterator::lastNode(DirectoryNode* walked) {
 }
 
 TreeNode* TreeNodeIterator::nextNode() {
-  TreeNode* node = next();
-  while (passedOver(node)) {
-    node = next();
-  }
-  return node;
+  return step<TreeNode>(Move::next);
 }
 
 TreeNode* TreeNodeIterator::nextNode(TreeNode* current) {
-  if (current == nullptr) {
-    return nullptr;
-  }
-  check(current);
-  return nextNode();
+  return stepFrom<TreeNode>(current, Move::next);
 }
 
 TreeNode* TreeNodeIterator::nextNode(DirectoryNode* walked, TreeNode* current) {
@@ -169,19 +184,11 @@ TreeNode* TreeNodeIterator::nextNode(DirectoryNode* walked, TreeNode* current) {
 }
 
 TreeNode* TreeNodeIterator::previousNode() {
-  TreeNode* node = previous();
-  while (passedOver(node)) {
-    node = previous();
-  }
-  return node;
+  return step<TreeNode>(Move::previous);
 }
 
 TreeNode* TreeNodeIterator::previousNode(TreeNode* current) {
-  if (current == nullptr) {
-    return nullptr;
-  }
-  rcheck(current);
-  return previousNode();
+  return stepFrom<TreeNode>(current, Move::previous);
 }
 
 TreeNode* TreeNodeIterator::previousNode(DirectoryNode* walked, TreeNode* current) {
@@ -189,15 +196,8 @@ TreeNode* TreeNodeIterator::previousNode(DirectoryNode* walked, TreeNode* curren
   return previousNode(current);
 }
 
-// Directories. Forwards only deleted nodes are passed over, so the first file ends the walk;
-// backwards the files are passed over on the way to the last directory.
-
 DirectoryNode* TreeNodeIterator::firstDirectory() {
-  TreeNode* node = first();
-  while (passedOver(node)) {
-    node = next();
-  }
-  return asDirectory(node);
+  return step<DirectoryNode>(Move::first);
 }
 
 DirectoryNode* TreeNodeIterator::firstDirectory(DirectoryNode* walked) {
@@ -206,11 +206,7 @@ DirectoryNode* TreeNodeIterator::firstDirectory(DirectoryNode* walked) {
 }
 
 DirectoryNode* TreeNodeIterator::lastDirectory() {
-  TreeNode* node = last();
-  while (passedOverByDirectories(node)) {
-    node = previous();
-  }
-  return asDirectory(node);
+  return step<DirectoryNode>(Move::last);
 }
 
 DirectoryNode* TreeNodeIterator::lastDirectory(DirectoryNode* walked) {
@@ -219,19 +215,11 @@ DirectoryNode* TreeNodeIterator::lastDirectory(DirectoryNode* walked) {
 }
 
 DirectoryNode* TreeNodeIterator::nextDirectory() {
-  TreeNode* node = next();
-  while (passedOver(node)) {
-    node = next();
-  }
-  return asDirectory(node);
+  return step<DirectoryNode>(Move::next);
 }
 
 DirectoryNode* TreeNodeIterator::nextDirectory(DirectoryNode* current) {
-  if (current == nullptr) {
-    return nullptr;
-  }
-  check(current);
-  return nextDirectory();
+  return stepFrom<DirectoryNode>(current, Move::next);
 }
 
 DirectoryNode* TreeNodeIterator::nextDirectory(DirectoryNode* walked, DirectoryNode* current) {
@@ -240,19 +228,11 @@ DirectoryNode* TreeNodeIterator::nextDirectory(DirectoryNode* walked, DirectoryN
 }
 
 DirectoryNode* TreeNodeIterator::previousDirectory() {
-  TreeNode* node = previous();
-  while (passedOverByDirectories(node)) {
-    node = previous();
-  }
-  return asDirectory(node);
+  return step<DirectoryNode>(Move::previous);
 }
 
 DirectoryNode* TreeNodeIterator::previousDirectory(DirectoryNode* current) {
-  if (current == nullptr) {
-    return nullptr;
-  }
-  rcheck(current);
-  return previousDirectory();
+  return stepFrom<DirectoryNode>(current, Move::previous);
 }
 
 DirectoryNode* TreeNodeIterator::previousDirectory(DirectoryNode* walked, DirectoryNode* current) {
@@ -260,15 +240,8 @@ DirectoryNode* TreeNodeIterator::previousDirectory(DirectoryNode* walked, Direct
   return previousDirectory(current);
 }
 
-// Files: the mirror image. Forwards the directories are passed over; backwards only deleted
-// nodes, so the last directory ends the walk.
-
 FileNode* TreeNodeIterator::firstFile() {
-  TreeNode* node = first();
-  while (passedOverByFiles(node)) {
-    node = next();
-  }
-  return asFile(node);
+  return step<FileNode>(Move::first);
 }
 
 FileNode* TreeNodeIterator::firstFile(DirectoryNode* walked) {
@@ -277,11 +250,7 @@ FileNode* TreeNodeIterator::firstFile(DirectoryNode* walked) {
 }
 
 FileNode* TreeNodeIterator::lastFile() {
-  TreeNode* node = last();
-  while (passedOver(node)) {
-    node = previous();
-  }
-  return asFile(node);
+  return step<FileNode>(Move::last);
 }
 
 FileNode* TreeNodeIterator::lastFile(DirectoryNode* walked) {
@@ -290,19 +259,11 @@ FileNode* TreeNodeIterator::lastFile(DirectoryNode* walked) {
 }
 
 FileNode* TreeNodeIterator::nextFile() {
-  TreeNode* node = next();
-  while (passedOverByFiles(node)) {
-    node = next();
-  }
-  return asFile(node);
+  return step<FileNode>(Move::next);
 }
 
 FileNode* TreeNodeIterator::nextFile(FileNode* current) {
-  if (current == nullptr) {
-    return nullptr;
-  }
-  check(current);
-  return nextFile();
+  return stepFrom<FileNode>(current, Move::next);
 }
 
 FileNode* TreeNodeIterator::nextFile(DirectoryNode* walked, FileNode* current) {
@@ -311,19 +272,11 @@ FileNode* TreeNodeIterator::nextFile(DirectoryNode* walked, FileNode* current) {
 }
 
 FileNode* TreeNodeIterator::previousFile() {
-  TreeNode* node = previous();
-  while (passedOver(node)) {
-    node = previous();
-  }
-  return asFile(node);
+  return step<FileNode>(Move::previous);
 }
 
 FileNode* TreeNodeIterator::previousFile(FileNode* current) {
-  if (current == nullptr) {
-    return nullptr;
-  }
-  rcheck(current);
-  return previousFile();
+  return stepFrom<FileNode>(current, Move::previous);
 }
 
 FileNode* TreeNodeIterator::previousFile(DirectoryNode* walked, FileNode* current) {

@@ -17,9 +17,6 @@ namespace vesk {
 
 namespace {
 
-constexpr int kModeRead = 0x01;
-constexpr int kModeWrite = 0x02;
-constexpr int kModeTruncate = 0x10;
 constexpr int kBufferedSize = 2097152;
 
 // Bytes per read and write when the kernel cannot copy between the two files.
@@ -33,20 +30,25 @@ constexpr unsigned kBufferedCopy = 1u << 20;
 constexpr std::size_t kSplicePiece = std::size_t{1} << 20;
 constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
 
-std::uint32_t accessOf(int mode) {
+// The data I/O access mask of open-mode bits; throws for a mode that neither reads nor
+// writes, which would otherwise create an empty file that no stream can use.
+std::uint32_t accessOf(const char* path, int mode) {
+  if ((mode & OpenMode::readWrite) == 0) {
+    throw VeskException("Invalid open mode", EINVAL, path != nullptr ? path : "");
+  }
   std::uint32_t access = 0;
-  if ((mode & kModeRead) != 0) {
+  if ((mode & OpenMode::read) != 0) {
     access |= VESK_ACCESS_READ;
   }
-  if ((mode & kModeWrite) != 0) {
+  if ((mode & OpenMode::write) != 0) {
     access |= VESK_ACCESS_WRITE;
   }
   return access;
 }
 
 FILE_CREATION_FLAG creationOf(const char* path, int mode) {
-  return VeskExists(path) != 0 && (mode & kModeTruncate) == 0 ? FILE_OPEN_EXISTING
-                                                              : FILE_CREATE_ALWAYS;
+  return VeskExists(path) != 0 && (mode & OpenMode::truncate) == 0 ? FILE_OPEN_EXISTING
+                                                                   : FILE_CREATE_ALWAYS;
 }
 
 // A file offset `done` bytes behind `start`. Computed without signed overflow: an offset
@@ -198,7 +200,7 @@ CIOParent* openFile(const char* path, std::uint32_t access, std::uint32_t third,
 }  // namespace
 
 BinVeskStream::BinVeskStream(const char* path, int mode, bool buffered)
-    : BinVeskStream(path, accessOf(mode), 0, creationOf(path, mode), buffered) {}
+    : BinVeskStream(path, accessOf(path, mode), 0, creationOf(path, mode), buffered) {}
 
 BinVeskStream::BinVeskStream(const char* path, std::uint32_t access, std::uint32_t third,
                              FILE_CREATION_FLAG creation, bool buffered)

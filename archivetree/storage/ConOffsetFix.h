@@ -1,4 +1,5 @@
-// ConOffsetFix: the moves of one cleanup, in ascending order of their old positions.
+/// \class vesk::ConOffsetFix ConOffsetFix.h <vesk/ConOffsetFix.h>
+/// ConOffsetFix: the moves of one cleanup, in ascending order of their old positions.
 #ifndef VESK_CONOFFSETFIX_H
 #define VESK_CONOFFSETFIX_H
 
@@ -12,6 +13,7 @@ class ConOffsetFix : public std::vector<OffsetFix> {
  public:
   ConOffsetFix() = default;
   virtual ~ConOffsetFix();
+  /// The version text of the class.
   static char const* version();
 };
 

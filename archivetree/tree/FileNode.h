@@ -1,7 +1,8 @@
-// FileNode: a file whose data is stored in the archive stream as one data block: an 8-byte
-// block prefix holding the data length, then the data. offsetPrefix is the position of the
-// prefix (-1 while nothing is stored) and offset() the position of the first data byte.
-// It is the class of committed files and the base of the pending nodes.
+/// \class vesk::FileNode FileNode.h <vesk/FileNode.h>
+/// FileNode: a file whose data is stored in the archive stream as one data block: an 8-byte
+/// block prefix holding the data length, then the data. offsetPrefix is the position of the
+/// prefix (-1 while nothing is stored) and offset() the position of the first data byte.
+/// It is the class of committed files and the base of the pending nodes.
 #ifndef VESK_FILENODE_H
 #define VESK_FILENODE_H
 
@@ -19,13 +20,13 @@ class FileNode : public TreeNode {
            TimeDate const& creationTime);
   FileNode(FileString const& name, DirectoryNode* parent, unsigned int fileSize,
            TimeDate const& creationTime, unsigned int thumbSize);
-  // The base copy (fresh time stamp), then every file field.
+  /// The base copy (fresh time stamp), then every file field.
   FileNode(FileNode const& source);
   ~FileNode() override;
   FileNode& operator=(FileNode const& source);
 
   TreeNode* clone(DirectoryNode* parent) const override;
-  // The base copy (parent kept), then every file field.
+  /// The base copy (parent kept), then every file field.
   void clone(FileNode const& source);
   bool operator==(FileNode const& other) const;
 
@@ -34,7 +35,7 @@ class FileNode : public TreeNode {
   unsigned int compressedSize() const noexcept { return compressedSize_; }
   std::int64_t offsetPrefix() const noexcept { return offsetPrefix_; }
   std::int64_t offsetPrefix(std::int64_t value) noexcept { return offsetPrefix_ = value; }
-  // The position of the first data byte: offsetPrefix + 8.
+  /// The position of the first data byte: offsetPrefix + 8.
   std::int64_t offset() const noexcept { return offsetPrefix_ + 8; }
   std::uint32_t archiveCount() const noexcept { return archiveCount_; }
   std::uint32_t archiveCount(std::uint32_t value) noexcept { return archiveCount_ = value; }

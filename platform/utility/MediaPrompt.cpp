@@ -1,6 +1,7 @@
 #include "MediaPrompt.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <mutex>
@@ -56,7 +57,12 @@ MediaPrompt::Answerer MediaPrompt::answerer(Answerer replacement) {
 
 int MediaPrompt::askOnTerminal(void* /*owner*/, const char* text, const char* caption,
                                unsigned style) {
-  FileDescriptor terminal = FileDescriptor::open("/dev/tty", O_RDWR | O_NOCTTY);
+  // A program run from a script, a service or a pipe must not stop to ask: only one whose
+  // input is the terminal is asked on it.
+  FileDescriptor terminal;
+  if (::isatty(STDIN_FILENO) != 0) {
+    terminal = FileDescriptor::open("/dev/tty", O_RDWR | O_NOCTTY);
+  }
   std::FILE* stream = terminal.valid() ? ::fdopen(terminal.get(), "r+") : nullptr;
   if (!stream) {
     return style == kRetryCancel ? kAnswerCancel : kAnswerOk;

@@ -1,4 +1,5 @@
-// utilityStrings: the messages of the utility library, by id.
+/// \class vesk::UtilityStrings UtilityStrings.h <vesk/UtilityStrings.h>
+/// utilityStrings: the messages of the utility library, by id.
 #ifndef VESK_UTILITYSTRINGS_H
 #define VESK_UTILITYSTRINGS_H
 
@@ -14,13 +15,13 @@ inline constexpr int kMessageStreamFailed = 4;
 inline constexpr int kMessageTextTooLong = 5;
 inline constexpr int kMessageCannotQuerySize = 20;
 
-// The string table of the utility library's own module.
+/// The string table of the utility library's own module.
 class UtilityStrings : public StringTable {
  public:
   void* instance() const override;
 };
 
-// Message `id` of the utility library.
+/// Message `id` of the utility library.
 StdString utilityStrings(int id);
 
 }  // namespace vesk

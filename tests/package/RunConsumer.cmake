@@ -15,3 +15,5 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUMER_BINARY} -G ${GENERATOR}
 run(${CMAKE_COMMAND} --build ${CONSUMER_BINARY})
 run(${CONSUMER_BINARY}/consumer)
 run(${CONSUMER_BINARY}/consumer-pkgconfig)
+run(${CONSUMER_BINARY}/consumer-vesk-prefix)
+run(${CONSUMER_BINARY}/consumer-pkgconfig-vesk-prefix)

@@ -1,4 +1,5 @@
 // The chain walk over an archive stream: blocks of any length, and the waste between them.
+// Covers: BlockChain (ChainBlock, WasteRegion).
 #include <string>
 #include <tuple>
 #include <vector>

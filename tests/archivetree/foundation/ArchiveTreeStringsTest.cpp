@@ -1,5 +1,6 @@
 // The library's errors: message texts from its string table, thrown as standard exceptions.
 // Every text is compared where the operation that throws it is tested.
+// Covers: ArchiveTreeStrings and the message ids, VeskException as the library throws it.
 #include "ArchiveTreeStrings.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Counted handles and their shared records. Covers: SmartPointer, SmartBase, ObjRef, RefBase.
 #include "SmartPointer.h"
 
 #include <gtest/gtest.h>

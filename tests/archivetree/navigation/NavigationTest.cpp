@@ -1,5 +1,6 @@
 // Stepping through one directory's children, looking directories and files up by path, and
 // wildcard search among the children of one directory.
+// Covers: TreeNodeIterator, TreeSearcher.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The archive stream over a file: open modes, one position, errors and their causes, copies
+// and moves in the kernel, large files. Covers: BinVeskStream, OpenMode.
 #include "BinVeskStream.h"
 
 #include <fcntl.h>
@@ -26,10 +28,6 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-constexpr int kRead = 0x01;
-constexpr int kReadWrite = 0x03;
-constexpr int kTruncate = 0x10;
-
 std::string readAll(BinStream& stream) {
   std::string bytes(static_cast<std::size_t>(stream.size()), '\0');
   stream.seekg(0).read(bytes.data(), static_cast<unsigned>(bytes.size()));
@@ -41,11 +39,12 @@ using test::veskErrorOf;
 TEST(BinVeskStreamTest, OpenModesOnePositionAndTheFailedState) {
   TempDir folder;
   const std::string path = folder.file("archive");
-  BinVeskStream(path.c_str(), kReadWrite, false).write("content", 7);
-  EXPECT_EQ(BinVeskStream(path.c_str(), kReadWrite, false).size(), 7);
-  EXPECT_EQ(BinVeskStream(path.c_str(), kReadWrite | kTruncate, false).size(), 0);
+  BinVeskStream(path.c_str(), OpenMode::readWrite, false).write("content", 7);
+  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite, false).size(), 7);
+  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite | OpenMode::truncate, false).size(), 0);
 
-  BinVeskStream readOnly(folder.file("new").c_str(), kRead, true);  // created, read access only
+  BinVeskStream readOnly(folder.file("new").c_str(), OpenMode::read,
+                         true);  // created, read access only
   EXPECT_TRUE(std::filesystem::exists(folder.file("new")));
   EXPECT_VESK_ERROR(readOnly.write("x", 1), "Cannot write to stream");
   EXPECT_TRUE(readOnly.fail());
@@ -53,12 +52,12 @@ TEST(BinVeskStreamTest, OpenModesOnePositionAndTheFailedState) {
   EXPECT_VESK_ERROR(readOnly.setEOF(), "Set end of file failed");
   EXPECT_FALSE(readOnly.fail());
 
-  EXPECT_VESK_ERROR(BinVeskStream(folder.file("no/such").c_str(), kReadWrite, true),
+  EXPECT_VESK_ERROR(BinVeskStream(folder.file("no/such").c_str(), OpenMode::readWrite, true),
                     "VeskCreateIO failed");
   EXPECT_VESK_ERROR(BinVeskStream(path.c_str(), VESK_ACCESS_READ, 0, FILE_CREATE_NEW, true),
                     "VeskCreateIO failed");
 
-  BinVeskStream stream(path.c_str(), kReadWrite, true);
+  BinVeskStream stream(path.c_str(), OpenMode::readWrite, true);
   stream.write("0123456789", 10);
   stream.seekg(2).seekp(3, std::ios_base::cur);  // reading and writing share the position
   EXPECT_EQ(stream.tellg(), 5);
@@ -73,7 +72,7 @@ TEST(BinVeskStreamTest, OpenModesOnePositionAndTheFailedState) {
   stream.seekp(6).setEOF();
   stream.sync();
   EXPECT_EQ(readFile(path), "0123ab");
-  const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), kRead));
+  const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), OpenMode::read));
   EXPECT_EQ(readAll(*other), "0123ab");
 }
 
@@ -99,7 +98,7 @@ TEST(BinVeskStreamTest, ErrorsCarryTheErrnoAndThePath) {
   TempDir folder;
   const std::string path = folder.file("archive");
   writeFile(path, "0123456789");
-  BinVeskStream readOnly(path.c_str(), kRead, false);
+  BinVeskStream readOnly(path.c_str(), OpenMode::read, false);
   expectCause([&] { readOnly.write("x", 1); }, "Cannot write to stream", EBADF, path);
   readOnly.clear();
   char bytes[4];
@@ -108,11 +107,21 @@ TEST(BinVeskStreamTest, ErrorsCarryTheErrnoAndThePath) {
   expectCause([&] { readOnly.shiftBlock(8, 0, 4, 64); }, "Cannot read from stream", 0, path);
 
   const std::string folderPath = folder.path().string();
-  expectCause([&] { BinVeskStream(folderPath.c_str(), kRead, false); }, "VeskCreateIO failed",
-              EISDIR, folderPath);
+  expectCause([&] { BinVeskStream(folderPath.c_str(), OpenMode::read, false); },
+              "VeskCreateIO failed", EISDIR, folderPath);
   const std::string missing = folder.file("no/such");
-  expectCause([&] { BinVeskStream(missing.c_str(), kReadWrite, true); }, "VeskCreateIO failed",
-              ENOENT, missing);
+  expectCause([&] { BinVeskStream(missing.c_str(), OpenMode::readWrite, true); },
+              "VeskCreateIO failed", ENOENT, missing);
+
+  // A mode that neither reads nor writes is refused before a file is made; other bits (a
+  // binary flag) add nothing.
+  const std::string unmade = folder.file("unmade");
+  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite | 0x20, false).size(), 10);
+  for (int mode : {0, 0x04, OpenMode::truncate | 0x20}) {
+    expectCause([&] { BinVeskStream(unmade.c_str(), mode, false); }, "Invalid open mode", EINVAL,
+                unmade);
+  }
+  EXPECT_FALSE(std::filesystem::exists(unmade));
 }
 
 // A small copy goes through the stream's buffer, a large one through the kernel; neither
@@ -120,7 +129,7 @@ TEST(BinVeskStreamTest, ErrorsCarryTheErrnoAndThePath) {
 TEST(BinVeskStreamTest, CopyFromAnOpenDescriptorAtAnOffset) {
   TempDir folder;
   const std::string path = folder.file("archive");
-  BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
+  BinVeskStream archive(path.c_str(), OpenMode::readWrite | OpenMode::truncate, true);
   archive.write("head", 4);
   std::string expected = "head";
   for (const std::size_t length : {std::size_t{1000}, std::size_t{(1 << 20) + 5000}}) {
@@ -149,7 +158,8 @@ TEST(BinVeskStreamTest, PositionsBeyondFourGibibytes) {
   const std::int64_t far = (std::int64_t{5} << 30) + 3;
   const std::int64_t low = (std::int64_t{4} << 30) + 1;
   for (bool buffered : {false, true}) {
-    BinVeskStream stream(folder.file("sparse").c_str(), kReadWrite | kTruncate, buffered);
+    BinVeskStream stream(folder.file("sparse").c_str(), OpenMode::readWrite | OpenMode::truncate,
+                         buffered);
     stream.seekp(far).write("tail", 4);
     EXPECT_EQ(stream.copyFile(source.c_str(), 20, 4, 65536), 6u);
     EXPECT_EQ(stream.seekg(0, std::ios_base::end).tellp(), far + 10);
@@ -182,7 +192,7 @@ void agreeWithMemoryStream(bool buffered, unsigned seed) {
     writeFile(path, randomBytes(static_cast<std::size_t>(length), seed));
   }
   const std::string path = folder.file("archive");
-  BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, buffered);
+  BinVeskStream archive(path.c_str(), OpenMode::readWrite | OpenMode::truncate, buffered);
   MemoryStream model;
   std::mt19937 random(seed);
   const auto upTo = [&random](std::int64_t limit) {
@@ -259,7 +269,7 @@ TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
   const std::string source = folder.file("source");
   writeFile(source, randomBytes(1000, 5));
   const std::string path = folder.file("archive");
-  BinVeskStream archive(path.c_str(), kReadWrite | kTruncate, true);
+  BinVeskStream archive(path.c_str(), OpenMode::readWrite | OpenMode::truncate, true);
   MemoryStream model;
   const auto bothFail = [&](const std::function<void(BinStream&)>& call) {
     const std::string expected = veskErrorOf([&] { call(model); });
@@ -280,7 +290,7 @@ TEST(BinVeskStreamTest, CopiesFailLikeTheGenericCopy) {
   archive.clear();
   EXPECT_EQ(bothFail([](BinStream& s) { s.shiftBlock(-1, 0, 3, 64); }), "Cannot position stream");
 
-  BinVeskStream readOnly(path.c_str(), kRead, true);
+  BinVeskStream readOnly(path.c_str(), OpenMode::read, true);
   EXPECT_VESK_ERROR(readOnly.copyFile(source.c_str(), 10, 0, 64), "Cannot write to stream");
   readOnly.clear();
   EXPECT_VESK_ERROR(readOnly.shiftBlock(5, 0, 5, 64), "Cannot write to stream");

@@ -1,4 +1,5 @@
 // Cleanup of deleted data out of the archive stream, and the chain check.
+// Covers: DirectoryNode::cleanup and verifyCommitted, ConFileString.
 #include <gtest/gtest.h>
 
 #include <algorithm>

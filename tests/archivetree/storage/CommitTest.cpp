@@ -1,4 +1,6 @@
 // Commit of pending files into an archive stream, and the records it leaves.
+// Covers: DirectoryNode::commit, UncommittedFileNode, UncommittedArchiveNode,
+// CommittedFiles, ConCommittedFiles, ProgressMeter.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -78,7 +80,8 @@ TEST_F(CommitTest, BlocksFollowEachOtherAndNodesAreReplaced) {
 TEST_F(CommitTest, CommitAndCleanupAboveFourGibibytesInASparseArchive) {
   // An archive already longer than 4 GiB: a block of the largest size, a hole never written.
   const std::int64_t start = 8 + std::int64_t{0xFFFFFFFF};
-  BinVeskStream archive(folder_.file("large.arc").c_str(), 0x01 | 0x02 | 0x10, true);
+  BinVeskStream archive(folder_.file("large.arc").c_str(), OpenMode::readWrite | OpenMode::truncate,
+                        true);
   archive.write(prefix(0xFFFFFFFF).data(), 8);
   archive.seekp(start - 1).write("\0", 1);
   DirectoryNode root;

@@ -1,5 +1,6 @@
 // Every operation of the archive's file object fails once, in turn, under tree output and
 // input, commit and cleanup; each outcome must be one that their failure handling allows.
+// Covers: DirectoryNode (output, input, commit, cleanup) over BinVeskStream.
 #include <gtest/gtest.h>
 
 #include <functional>

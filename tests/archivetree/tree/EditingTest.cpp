@@ -1,4 +1,5 @@
 // Adding, deleting, lookup, counts and totals of directories.
+// Covers: DirectoryNode.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -1,5 +1,6 @@
 // Deep and wide trees and unusual names through every operation: adding, cloning, writing,
 // reading, committing, cleaning up, walking, searching and destroying.
+// Covers: DirectoryNode, TreeNodeIterator, TreeSearcher.
 #include <gtest/gtest.h>
 
 #include <numeric>

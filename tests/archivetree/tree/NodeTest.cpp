@@ -1,4 +1,6 @@
 // Copying, cloning and equality of the node classes.
+// Covers: TreeNode, DirectoryNode, FileNode, UncommittedNode,
+// UncommittedFileNode, UncommittedArchiveNode.
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,4 +1,6 @@
 // The stored form of trees: golden bytes, round trips, sizes, and damaged input.
+// Covers: output and input of DirectoryNode, FileNode, UncommittedFileNode,
+// UncommittedArchiveNode.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -1,3 +1,4 @@
+// The stream base and the memory stream. Covers: BinStream (copyFile, shiftBlock), MemoryStream.
 #include "BinStream.h"
 
 #include <gtest/gtest.h>

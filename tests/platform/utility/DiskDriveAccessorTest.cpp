@@ -1,3 +1,5 @@
+// Volume file names and the table of mounted volumes. Covers: DiskDriveAccessor, VolumeSource,
+// SystemVolumeSource.
 #include "DiskDriveAccessor.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,11 @@
 // Message texts from string tables, the causes that exceptions carry, and the prompt that
 // asks for a missing medium.
+// Covers: StringTable, utilityStrings, VeskException, MediaPrompt.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -97,6 +102,40 @@ TEST(MediaPromptTest, TerminalDialogue) {
   EXPECT_EQ(askWith("  Cancel\n", MediaPrompt::kRetryCancel, shown), MediaPrompt::kAnswerCancel);
   EXPECT_EQ(askWith("", MediaPrompt::kRetryCancel, shown), MediaPrompt::kAnswerCancel);
   EXPECT_EQ(askWith("", MediaPrompt::kOk, shown), MediaPrompt::kAnswerOk);
+}
+
+// Runs the default answerer in a child whose controlling terminal is a new pseudo-terminal,
+// on which "r" is typed, with standard input the terminal or /dev/null. Answers the child's
+// answer and gives back what the terminal showed.
+int askInChild(bool inputIsTerminal, std::string& shown) {
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    if (!inputIsTerminal) {
+      ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+    }
+    ::_exit(MediaPrompt::askOnTerminal(nullptr, "Insert HOLIDAY", "Missing File",
+                                       MediaPrompt::kRetryCancel));
+  }
+  EXPECT_GT(child, 0);
+  EXPECT_EQ(::write(terminal, "r\n", 2), 2);
+  shown.clear();
+  char bytes[256];
+  for (ssize_t got; (got = ::read(terminal, bytes, sizeof bytes)) > 0;) {
+    shown.append(bytes, static_cast<std::size_t>(got));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(terminal);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(MediaPromptTest, DefaultAsksOnlyAnInteractiveProcess) {
+  std::string shown;
+  EXPECT_EQ(askInChild(true, shown), MediaPrompt::kAnswerRetry);
+  EXPECT_NE(shown.find("Insert HOLIDAY"), std::string::npos);
+  EXPECT_EQ(askInChild(false, shown), MediaPrompt::kAnswerCancel);
+  EXPECT_EQ(shown.find("Insert HOLIDAY"), std::string::npos) << shown;
 }
 
 }  // namespace

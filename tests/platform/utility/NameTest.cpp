@@ -1,4 +1,5 @@
 // File names: their order and case, their parts and increments, and wildcard matching.
+// Covers: FileString, ICharTraits, WildString.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 // Strings and time stamps: their stored form, formatting and conversions.
+// Covers: StdString, TimeDate.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -50,7 +50,7 @@ class EndToEndTest : public ToolTest {
     for (const auto& [name, size, at] : entries) {
       root.add(new FileNode(name, &root, size, TimeDate()))->file()->offsetPrefix(at);
     }
-    BinVeskStream out((archive + ".toc").c_str(), 0x02 | 0x10, false);
+    BinVeskStream out((archive + ".toc").c_str(), OpenMode::write | OpenMode::truncate, false);
     root.output(out);
   }
 };
