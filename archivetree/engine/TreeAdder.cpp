@@ -126,9 +126,10 @@ bool TreeAdder::followLink(DiskEntry& entry) {
 void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entry) {
   const struct stat& status = entry.status;
   if (S_ISDIR(status.st_mode)) {
-    if (!folders_.emplace(status.st_dev, status.st_ino).second) {
-      (entry.link ? report_.links : report_.passedOver)
-          .push_back({entry.path, "leads to a folder added already (a loop)"});
+    // A folder reached through a link is entered only once, so that no loop goes on for
+    // ever; a folder reached on its own path always is.
+    if (!folders_.emplace(status.st_dev, status.st_ino).second && entry.link) {
+      report_.links.push_back({entry.path, "leads to a folder added already"});
     } else if (entry.contentsOnly) {
       addDiskFolder(into, depth, entry.data());
     } else if (!tooDeep(depth + 1, entry.path)) {

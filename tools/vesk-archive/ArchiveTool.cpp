@@ -445,8 +445,8 @@ std::ostream& ArchiveTool::say() {
 int ArchiveTool::reportAdded(const Archive& archive, const TreeAdder::Report& report,
                              const std::string& what) {
   for (const TreeAdder::Renamed& renamed : report.renamed) {
-    if (FileString(renamed.holder.c_str()).view() == renamed.wanted &&
-        renamed.holder != renamed.wanted) {
+    if (renamed.holder != renamed.wanted &&
+        FileString(renamed.holder.c_str()) == FileString(renamed.wanted.c_str())) {
       say() << "'" << Format::name(renamed.wanted) << "' differs only in letter case from '"
             << Format::name(renamed.holder) << "', which is there (names ignore case): added as "
             << Format::name(renamed.path) << '\n';

@@ -22,5 +22,21 @@ TEST(CommitProgressTest, TheBarTellsFilesBytesAndTheCurrentFile) {
   EXPECT_EQ(progress.barLine(30).size(), 29u);
 }
 
+TEST(CommitProgressTest, FilesNotStoredNeverCountAsStoredAndAResizeRedrawsToFit) {
+  std::ostringstream out;
+  CommitProgress progress(out, true, 120);
+  progress.begin(2, 100);
+  for (const char* path : {"a", "b"}) {
+    progress.startFile(path, 50);
+    progress.fileDone(false, "unreadable");
+  }
+  EXPECT_EQ(progress.barLine(120).rfind("[--------------------] 0% 2/2 files 0 B/100 B ", 0), 0u);
+  progress.resize(50);
+  const std::string shown = out.str();
+  const std::string last = shown.substr(shown.rfind('\r') + 1);
+  EXPECT_EQ(last.rfind("[--------------------] 0% 2/2 files 0 B/100 B ", 0), 0u);
+  EXPECT_EQ(last.size(), 49 + 3u);  // cut to fit, then the end of the line cleared
+}
+
 }  // namespace
 }  // namespace vesk::test

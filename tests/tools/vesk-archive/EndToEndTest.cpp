@@ -183,6 +183,25 @@ TEST_F(EndToEndTest, VerifyAcceptsEmptyBlocksAndWasteButNotOverlapsOrWrongPrefix
                   {"first", "abc"}, {"second", "xy"}, {"empty", ""}, {"next", "next"}}));
 }
 
+TEST_F(EndToEndTest, VerifyShowsTheFirst20ProblemsAndHowManyThereAre) {
+  writeFile(archive, block("abc"));
+  std::vector<std::string> names;
+  std::vector<std::tuple<const char*, unsigned, std::int64_t>> wrong;
+  for (int file = 0; file < 25; ++file) {
+    names.push_back("f" + std::to_string(100 + file));
+  }
+  for (const std::string& name : names) {
+    wrong.emplace_back(name.c_str(), 4, 0);
+  }
+  writeTree(wrong);
+  const std::string err = fails({"verify", archive}, 2, "damaged: 25 problems (the first 20");
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 21);
+  EXPECT_THAT(err, HasSubstr("'f119' (block at 0) holds 3 bytes, the tree says 4"));
+  EXPECT_THAT(err, Not(HasSubstr("f120")));
+  const std::string all = tool.run({"verify", "-v", archive}, 2).err;
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 26);
+}
+
 // The demo commits with its memory card taken out; its prompt, put in place of the terminal,
 // mounts the card in another reader and answers Retry. It compares what it restores.
 TEST_F(EndToEndTest, DemoRunsWithoutTerminalOrInput) {
