@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -142,18 +143,33 @@ int ArchiveMount::read(FileNode& file, char* buffer, std::size_t size, std::int6
   return static_cast<int>(count);
 }
 
+// The steps of fuse_main, taken one by one so that a loop ended by a signal (Ctrl-C) is told
+// apart from a mount that failed.
 int ArchiveMount::serve(const std::string& folder, bool foreground) {
-  std::vector<std::string> arguments = {"vesk-archive", folder, "-s", "-o",
+  std::vector<std::string> arguments = {"vesk-archive", "-o",
                                         "ro,fsname=vesk-archive,subtype=vesk"};
-  if (foreground) {
-    arguments.emplace_back("-f");
-  }
   std::vector<char*> argv;
   for (std::string& argument : arguments) {
     argv.push_back(argument.data());
   }
+  fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
   const fuse_operations table = operations();
-  return fuse_main(static_cast<int>(argv.size()), argv.data(), &table, this);
+  const std::unique_ptr<fuse, decltype(&fuse_destroy)> system(
+      fuse_new(&args, &table, sizeof(table), this), &fuse_destroy);
+  // Unmounting at the end needs the folder's full path, as the process may be elsewhere.
+  const std::unique_ptr<char, decltype(&std::free)> full(::realpath(folder.c_str(), nullptr),
+                                                         &std::free);
+  if (!system || fuse_mount(system.get(), full ? full.get() : folder.c_str()) != 0) {
+    return 1;
+  }
+  fuse_session* session = fuse_get_session(system.get());
+  int ended = -1;
+  if (fuse_daemonize(foreground ? 1 : 0) == 0 && fuse_set_signal_handlers(session) == 0) {
+    ended = fuse_loop(system.get());  // a signal's number, or -errno when serving failed
+    fuse_remove_signal_handlers(session);
+  }
+  fuse_unmount(system.get());
+  return ended < 0 ? 1 : 0;
 }
 
 }  // namespace vesk

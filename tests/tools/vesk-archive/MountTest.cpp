@@ -114,6 +114,12 @@ TEST_F(MountTest, ShowsTheStoredTreeReadOnlyAndHoldsTheArchiveUntilUnmounted) {
   server_ = 0;
   EXPECT_EQ(ToolRunner::wait(cleanup), 0);
   EXPECT_FALSE(mounted(mounted_));
+
+  ASSERT_TRUE(mount());  // and Ctrl-C ends it as well
+  ::kill(server_, SIGINT);
+  EXPECT_EQ(ToolRunner::wait(server_), 0);
+  server_ = 0;
+  EXPECT_FALSE(mounted(mounted_));
 }
 
 }  // namespace
