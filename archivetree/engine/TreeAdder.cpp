@@ -203,21 +203,32 @@ void TreeAdder::addDiskFile(DirectoryNode& into, const DiskEntry& entry) {
   }
 }
 
-// When updating, a file of the same name is kept if its size and time are those of the
-// source, and marked deleted otherwise, to be replaced.
+// When updating, the file of the same name is kept if its size and time are those of the
+// source, and marked deleted otherwise, to be replaced. Where only a name that differs in
+// letter case is there, the source went in under the next free name before: the entries of
+// the names that follow are kept if one of them matches.
 bool TreeAdder::keepExisting(DirectoryNode& into, const std::string& name,
                              const struct stat& status) {
-  FileNode* existing = options_.update ? into.findFile(name) : nullptr;
-  if (existing == nullptr) {
+  if (!options_.update) {
     return false;
   }
-  if (existing->fileSize() == static_cast<unsigned long long>(status.st_size) &&
-      existing->creationTime() == TimeDate::fromTimespec(status.st_mtim)) {
-    ++report_.unchanged;
-    return true;
+  const TimeDate modified = TimeDate::fromTimespec(status.st_mtim);
+  FileString taken(name.c_str());
+  for (FileNode* existing = into.findFile(taken); existing != nullptr;
+       existing = into.findFile(taken)) {
+    const bool same = existing->fileSize() == static_cast<unsigned long long>(status.st_size) &&
+                      existing->creationTime() == modified;
+    if (same) {
+      ++report_.unchanged;
+      return true;
+    }
+    if (existing->name().view() == name) {
+      into.remove(existing);
+      ++report_.replaced;
+      return false;
+    }
+    taken.increment();
   }
-  into.remove(existing);
-  ++report_.replaced;
   return false;
 }
 

@@ -58,6 +58,8 @@ TEST_F(CommandLineTest, NamesAreShownEscapedAndCaseClashesToldAsSuch) {
   tool.ok({"add", archive, src + "/a/Read.me", src + "/a/" + evil});
   EXPECT_THAT(tool.ok({"add", archive, src + "/b/READ.ME"}).out,
               HasSubstr("'READ.ME' differs only in letter case from 'Read.me'"));
+  EXPECT_THAT(tool.ok({"add", "-u", archive, src + "/a/Read.me", src + "/b/READ.ME"}).out,
+              HasSubstr("added 0 pending files to " + archive + ", 2 unchanged"));
   const std::string listed = tool.ok({"ls", archive}).out;
   EXPECT_THAT(listed, HasSubstr("evil\\x1b[2J\\nf 0 stored fake\n"));
   EXPECT_EQ(lines(listed), 3);
