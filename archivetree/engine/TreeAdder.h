@@ -7,7 +7,8 @@
 // is never entered twice, so a loop ends) or passed over, as the options say; the pending
 // file of a followed link reads the file it leads to. Only regular files and folders are
 // added; anything else, and a folder that would nest deeper than a saved tree may, is passed
-// over and reported. Each entry on disk costs one stat. The tree must outlive the adder.
+// over and reported. Each entry on disk costs one stat (a followed link also the resolving
+// of its path). The tree must outlive the adder.
 #ifndef VESK_TREEADDER_H
 #define VESK_TREEADDER_H
 

@@ -153,6 +153,8 @@ int ArchiveMount::serve(const std::string& folder, bool foreground) {
     argv.push_back(argument.data());
   }
   fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
+  const std::unique_ptr<fuse_args, decltype(&fuse_opt_free_args)> parsed(&args,
+                                                                         &fuse_opt_free_args);
   const fuse_operations table = operations();
   const std::unique_ptr<fuse, decltype(&fuse_destroy)> system(
       fuse_new(&args, &table, sizeof(table), this), &fuse_destroy);

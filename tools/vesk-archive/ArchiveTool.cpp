@@ -495,7 +495,8 @@ void ArchiveTool::reportLinks(const TreeAdder::Report& report) {
   }
   if (!quiet_) {
     err_ << "vesk-archive: passed over " << report.links.size()
-         << " symbolic links (not followed, broken or leading to a folder added already)"
+         << (report.links.size() == 1 ? " symbolic link" : " symbolic links")
+         << " (not followed, broken or leading to a folder added already)"
          << (verbose_ ? "" : "; -v names them") << '\n';
   }
 }
