@@ -193,8 +193,9 @@ DirectoryNode& Archive::directory(const std::string& path) {
   return *node->directory();
 }
 
-TreeAdder::Report Archive::add(const std::vector<std::string>& paths, const std::string& to) {
-  TreeAdder adder(directory(to));
+TreeAdder::Report Archive::add(const std::vector<std::string>& paths, const std::string& to,
+                               const TreeAdder::Options& options) {
+  TreeAdder adder(directory(to), options);
   for (const std::string& path : paths) {
     adder.addPath(path);
   }

@@ -134,8 +134,9 @@ class Archive {
   /// when a file stands in the way or it would nest deeper than a saved tree may.
   DirectoryNode& directory(const std::string& path);
   /// Adds files and folders on disk (folders with everything in them) as pending files below
-  /// the tree directory `to`.
-  TreeAdder::Report add(const std::vector<std::string>& paths, const std::string& to = "/");
+  /// the tree directory `to`; `options` tell how to treat names taken, links and exclusions.
+  TreeAdder::Report add(const std::vector<std::string>& paths, const std::string& to = "/",
+                        const TreeAdder::Options& options = TreeAdder::Options());
   /// Adds the entries `paths` of the archive `other` (all committed files below them) as
   /// pending slices below `to`. Reads `other` under its shared lock.
   TreeAdder::Report addFrom(const std::string& other, const std::vector<std::string>& paths,

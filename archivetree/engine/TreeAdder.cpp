@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "ArchiveError.h"
@@ -20,6 +22,7 @@
 #include "UncommittedArchiveNode.h"
 #include "UncommittedFileNode.h"
 #include "VeskException.h"
+#include "WildString.h"
 
 namespace vesk {
 
@@ -56,8 +59,20 @@ std::uint32_t dataCrc(BinStream& stream, const FileNode& file) {
 
 }  // namespace
 
-TreeAdder::TreeAdder(DirectoryNode& target)
-    : target_(target), targetDepth_(TreePath::depthOf(target)) {}
+// A path on disk and what one stat of it told. `source` is where a followed link leads.
+struct TreeAdder::DiskEntry {
+  std::string path;
+  std::string name;
+  bool link = false;
+  struct stat status {};
+  std::string source;
+  bool contentsOnly = false;
+
+  const std::string& data() const { return source.empty() ? path : source; }
+};
+
+TreeAdder::TreeAdder(DirectoryNode& target, Options options)
+    : target_(target), targetDepth_(TreePath::depthOf(target)), options_(std::move(options)) {}
 
 bool TreeAdder::tooDeep(unsigned depth, const std::string& what) {
   if (depth <= DirectoryNode::kMaximumStoredDepth) {
@@ -69,65 +84,159 @@ bool TreeAdder::tooDeep(unsigned depth, const std::string& what) {
 }
 
 void TreeAdder::addPath(const std::string& path) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) {
+  DiskEntry entry;
+  entry.path = path;
+  entry.name = baseName(path);
+  if (::lstat(path.c_str(), &entry.status) != 0) {
     throw ArchiveError::system("Cannot add", path, errno);
   }
-  addDiskEntry(target_, targetDepth_, path, baseName(path).empty() && S_ISDIR(status.st_mode));
-}
-
-void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, const std::string& path,
-                             bool contentsOnly) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) {
-    passOver(path, std::string("cannot read it: ") + std::strerror(errno));
+  if (!entry.name.empty() && excluded(entry.name)) {
+    ++report_.excluded;
     return;
   }
+  entry.link = S_ISLNK(entry.status.st_mode);
+  if (entry.link && !followLink(entry)) {
+    return;
+  }
+  entry.contentsOnly = entry.name.empty() && S_ISDIR(entry.status.st_mode);
+  addDiskEntry(target_, targetDepth_, std::move(entry));
+}
+
+// Takes the place of the lstat for a link: stats what it leads to and keeps its resolved
+// path, as the commit opens its sources without following links.
+bool TreeAdder::followLink(DiskEntry& entry) {
+  if (!options_.followLinks) {
+    report_.links.push_back({entry.path, "a symbolic link, not followed"});
+    return false;
+  }
+  if (::stat(entry.path.c_str(), &entry.status) != 0) {
+    report_.links.push_back({entry.path, std::string("a broken link: ") + std::strerror(errno)});
+    return false;
+  }
+  const std::unique_ptr<char, decltype(&std::free)> resolved(
+      ::realpath(entry.path.c_str(), nullptr), &std::free);
+  if (!resolved) {
+    report_.links.push_back({entry.path, std::string("a broken link: ") + std::strerror(errno)});
+    return false;
+  }
+  entry.source = resolved.get();
+  return true;
+}
+
+void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entry) {
+  const struct stat& status = entry.status;
   if (S_ISDIR(status.st_mode)) {
-    if (contentsOnly) {
-      addDiskFolder(into, depth, path);
-    } else if (!tooDeep(depth + 1, path)) {
-      addDiskFolder(folderNamed(into, baseName(path)), depth + 1, path);
+    // A folder reached through a link is entered only once, so that no loop goes on for
+    // ever; a folder reached on its own path always is.
+    if (!folders_.emplace(status.st_dev, status.st_ino).second && entry.link) {
+      report_.links.push_back({entry.path, "leads to a folder added already"});
+    } else if (entry.contentsOnly) {
+      addDiskFolder(into, depth, entry.data());
+    } else if (!tooDeep(depth + 1, entry.path)) {
+      addDiskFolder(folderNamed(into, entry.name), depth + 1, entry.data());
     }
   } else if (S_ISREG(status.st_mode)) {
-    addDiskFile(into, path, static_cast<unsigned long long>(status.st_size));
+    addDiskFile(into, entry);
   } else {
-    passOver(path, "not a regular file or folder");
+    passOver(entry.path, "not a regular file or folder");
   }
 }
 
 void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path) {
-  std::vector<std::string> names;
+  std::vector<std::pair<std::string, bool>> names;  // with whether each is a link
   std::error_code error;
   for (fs::directory_iterator entry(path, error), end; !error && entry != end;
        entry.increment(error)) {
-    names.push_back(entry->path().filename().string());
+    names.emplace_back(entry->path().filename().string(), entry->is_symlink());
   }
   if (error) {
     passOver(path, "cannot read the folder: " + error.message());
     return;
   }
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
-    addDiskEntry(into, depth, (fs::path(path) / name).string(), false);
+  for (auto& [name, link] : names) {
+    if (excluded(name)) {
+      ++report_.excluded;
+      continue;
+    }
+    DiskEntry entry;
+    entry.path = (fs::path(path) / name).string();
+    entry.name = std::move(name);
+    entry.link = link;
+    if (link) {
+      if (!followLink(entry)) {
+        continue;
+      }
+    } else if (::lstat(entry.path.c_str(), &entry.status) != 0) {
+      passOver(entry.path, std::string("cannot read it: ") + std::strerror(errno));
+      continue;
+    }
+    addDiskEntry(into, depth, std::move(entry));
   }
 }
 
-void TreeAdder::addDiskFile(DirectoryNode& into, const std::string& path, unsigned long long size) {
-  if (size > UINT32_MAX) {
-    passOver(path, "larger than the 4 GiB - 1 bytes an entry can hold");
+void TreeAdder::addDiskFile(DirectoryNode& into, const DiskEntry& entry) {
+  if (static_cast<unsigned long long>(entry.status.st_size) > UINT32_MAX) {
+    passOver(entry.path, "larger than the 4 GiB - 1 bytes an entry can hold");
+    return;
+  }
+  if (keepExisting(into, entry.name, entry.status)) {
     return;
   }
   try {
-    const TimeDate modified = TimeDate::ofFile(path.c_str());
-    const unsigned int fileSize = static_cast<unsigned int>(size);
-    const unsigned int thumbSize = 0;
-    UncommittedFileNode* node = into.addUncommittedFile(path, fileSize, modified, thumbSize);
-    noteRename(*node, baseName(path));
-    ++report_.added;
+    const TimeDate modified = TimeDate::fromTimespec(entry.status.st_mtim);
+    const auto size = static_cast<unsigned int>(entry.status.st_size);
+    UncommittedFileNode* node = nullptr;
+    if (entry.source.empty()) {
+      node = into.addUncommittedFile(entry.path, size, modified, 0);
+    } else {
+      // Named after the link, reading what it leads to.
+      auto* made = new UncommittedFileNode(
+          into.diskDriveAccessor().driveFileNameToVolumeFileName(entry.source, "||"), &into, size,
+          modified, 0);
+      made->name(entry.name);
+      node = static_cast<UncommittedFileNode*>(into.add(made));
+    }
+    noteAdded(into, *node, entry.name);
   } catch (const VeskException& error) {
-    passOver(path, error.message());
+    passOver(entry.path, error.message());
   }
+}
+
+// When updating, the file of the same name is kept if its size and time are those of the
+// source, and marked deleted otherwise, to be replaced. Where only a name that differs in
+// letter case is there, the source went in under the next free name before: the entries of
+// the names that follow are kept if one of them matches.
+bool TreeAdder::keepExisting(DirectoryNode& into, const std::string& name,
+                             const struct stat& status) {
+  if (!options_.update) {
+    return false;
+  }
+  const TimeDate modified = TimeDate::fromTimespec(status.st_mtim);
+  FileString taken(name.c_str());
+  for (FileNode* existing = into.findFile(taken); existing != nullptr;
+       existing = into.findFile(taken)) {
+    const bool same = existing->fileSize() == static_cast<unsigned long long>(status.st_size) &&
+                      existing->creationTime() == modified;
+    if (same) {
+      ++report_.unchanged;
+      return true;
+    }
+    if (existing->name().view() == name) {
+      into.remove(existing);
+      ++report_.replaced;
+      return false;
+    }
+    taken.increment();
+  }
+  return false;
+}
+
+bool TreeAdder::excluded(const std::string& name) const {
+  return std::any_of(options_.exclude.begin(), options_.exclude.end(),
+                     [&name](const std::string& pattern) {
+                       return WildString(pattern.c_str()).match(name.c_str());
+                     });
 }
 
 void TreeAdder::addFromArchive(TreeNode& node, const std::string& otherStream,
@@ -164,8 +273,7 @@ void TreeAdder::addArchiveEntry(DirectoryNode& into, unsigned depth, TreeNode& n
     UncommittedArchiveNode* slice = into.addUncommittedArchiveFile(
         TreePath::of(file), file.fileSize(), file.offset(), otherStream_, file.creationTime());
     slice->archiveCount(crc);
-    noteRename(*slice, file.name().str());
-    ++report_.added;
+    noteAdded(into, *slice, file.name().str());
   }
 }
 
@@ -174,10 +282,18 @@ DirectoryNode& TreeAdder::folderNamed(DirectoryNode& into, const FileString& nam
   return folder != nullptr ? *folder : *into.addDirectory(name);
 }
 
-void TreeAdder::noteRename(const TreeNode& node, const std::string& wanted) {
-  if (node.name().view() != wanted) {
-    report_.renamed.push_back({wanted, TreePath::of(node)});
+void TreeAdder::noteAdded(DirectoryNode& into, const TreeNode& node, const std::string& wanted) {
+  ++report_.added;
+  report_.addedPaths.push_back(TreePath::of(node));
+  if (node.name().view() == wanted) {
+    return;
   }
+  const TreeNode* holder = into.findFile(wanted);
+  if (holder == nullptr) {
+    holder = into.findDirectory(wanted);
+  }
+  report_.renamed.push_back(
+      {wanted, report_.addedPaths.back(), holder != nullptr ? holder->name().str() : wanted});
 }
 
 void TreeAdder::passOver(const std::string& what, const std::string& why) {

@@ -5,6 +5,7 @@
 #include "DirectoryNode.h"
 #include "FileNode.h"
 #include "TreeNodeIterator.h"
+#include "TreeWalker.h"
 #include "VeskException.h"
 
 namespace vesk {
@@ -49,15 +50,7 @@ TreeNode* TreePath::resolve(DirectoryNode& root, const std::string& path) {
 }
 
 void TreePath::eachLive(DirectoryNode& directory, const std::function<void(TreeNode&)>& visit) {
-  for (const SmartPointer<TreeNode>& child : directory) {
-    if (child->deleted()) {
-      continue;
-    }
-    visit(*child);
-    if (DirectoryNode* below = child->directory()) {
-      eachLive(*below, visit);
-    }
-  }
+  TreeWalker::walkAll(directory, visit);
 }
 
 unsigned TreePath::depthOf(const TreeNode& node) {

@@ -32,15 +32,18 @@ void CommitProgress::startFile(const std::string& path, std::uint64_t size) {
     draw(false);
     return;
   }
-  out_ << "  [" << filesDone_ + 1 << '/' << files_ << "] " << path << " (" << Format::bytes(size)
-       << ")\n";
+  out_ << "  [" << filesDone_ + 1 << '/' << files_ << "] " << Format::name(path) << " ("
+       << Format::bytes(size) << ")\n";
 }
 
 void CommitProgress::fileDone(bool stored, const std::string& reason) {
   ++filesDone_;
   bytesDone_ += currentSize_;
-  if (!stored && !terminal_) {
-    out_ << "  not stored: " << current_ << " (" << reason << ")\n";
+  if (stored) {
+    ++filesStored_;
+    bytesStored_ += currentSize_;
+  } else if (!terminal_) {
+    out_ << "  not stored: " << Format::name(current_) << " (" << reason << ")\n";
   }
   if (terminal_) {
     draw(false);
@@ -49,8 +52,16 @@ void CommitProgress::fileDone(bool stored, const std::string& reason) {
 
 void CommitProgress::clear() {
   if (terminal_ && shown_) {
-    out_ << '\r' << std::string(width_ - 1, ' ') << '\r' << std::flush;
+    out_ << "\r\033[K" << std::flush;
     shown_ = false;
+  }
+}
+
+void CommitProgress::resize(unsigned width) {
+  width_ = std::max(width, 40u);
+  if (terminal_ && shown_) {
+    clear();
+    draw(true);
   }
 }
 
@@ -64,18 +75,24 @@ void CommitProgress::end() {
 }
 
 std::string CommitProgress::barLine(unsigned width) const {
-  const double share = bytes_ > 0 ? static_cast<double>(bytesDone_) / static_cast<double>(bytes_)
-                                  : (files_ > 0 ? static_cast<double>(filesDone_) / files_ : 1.0);
+  const double share = bytes_ > 0 ? static_cast<double>(bytesStored_) / static_cast<double>(bytes_)
+                                  : (files_ > 0 ? static_cast<double>(filesStored_) / files_ : 0.0);
   const auto cells = static_cast<unsigned>(share * kBarCells);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  const auto rate =
-      seconds > 0 ? static_cast<std::uint64_t>(static_cast<double>(bytesDone_) / seconds) : 0;
+  const double rate = seconds > 0 ? static_cast<double>(bytesDone_) / seconds : 0;
   std::string line = "[" + std::string(cells, '#') + std::string(kBarCells - cells, '-') + "] " +
                      std::to_string(static_cast<unsigned>(share * 100)) + "% " +
                      std::to_string(filesDone_) + "/" + std::to_string(files_) + " files " +
-                     Format::bytes(bytesDone_) + "/" + Format::bytes(bytes_) + " " +
-                     Format::bytes(rate) + "/s " + current_;
+                     Format::bytes(bytesStored_) + "/" + Format::bytes(bytes_) + " " +
+                     Format::bytes(static_cast<std::uint64_t>(rate)) + "/s ";
+  if (filesDone_ < files_ && rate > 0 && seconds >= 1) {
+    line += "ETA " +
+            Format::duration(
+                static_cast<std::uint64_t>(static_cast<double>(bytes_ - bytesDone_) / rate)) +
+            " ";
+  }
+  line += Format::name(current_);
   if (line.size() >= width) {
     line.resize(width - 1);
   }
@@ -89,7 +106,7 @@ void CommitProgress::draw(bool force) {
   }
   drawn_ = now;
   const std::string line = barLine(width_);
-  out_ << '\r' << line << std::string(width_ - 1 - line.size(), ' ') << std::flush;
+  out_ << '\r' << line << "\033[K" << std::flush;
   shown_ = true;
 }
 

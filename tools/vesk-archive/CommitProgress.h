@@ -1,6 +1,8 @@
 // CommitProgress: what vesk-archive shows while it commits. On a terminal one line is
-// redrawn in place: a bar, files and bytes done of the total, the rate and the file being
-// stored. Elsewhere each file gets a plain line of its own. It is the meter of the commit it
+// redrawn in place: a bar and share of the bytes stored, files done of the total, bytes
+// stored, the rate, the time still to go and the file being stored; files that could not be
+// stored never count as stored, so a run that stored nothing never shows 100%. Elsewhere
+// each file gets a plain line of its own. It is the meter of the commit it
 // shows, and never stops it. It writes to the stream it is given, which must outlive it.
 #ifndef VESK_COMMITPROGRESS_H
 #define VESK_COMMITPROGRESS_H
@@ -24,6 +26,8 @@ class CommitProgress : public CommitMeter {
   void fileDone(bool stored, const std::string& reason) override;
   // Takes the bar off the terminal, so that other text can be shown.
   void clear();
+  // The terminal is now `width` columns wide: the bar is drawn anew to fit.
+  void resize(unsigned width);
   void end();
 
   // The text of the bar line, cut to `width` columns.
@@ -38,7 +42,9 @@ class CommitProgress : public CommitMeter {
   unsigned files_ = 0;
   std::uint64_t bytes_ = 0;
   unsigned filesDone_ = 0;
-  std::uint64_t bytesDone_ = 0;
+  std::uint64_t bytesDone_ = 0;  // of the files done, stored or not
+  unsigned filesStored_ = 0;
+  std::uint64_t bytesStored_ = 0;
   std::uint64_t currentSize_ = 0;
   std::string current_;
   bool shown_ = false;

@@ -77,7 +77,7 @@ TEST_F(EndToEndTest, AddCommitListFindAddFromRemoveCleanupVerifyAndExtractAFolde
   const std::string before = readFile(archive) + readFile(archive + ".toc");
   const std::string dryRun = tool.ok({"cleanup", "--dry-run", archive}).out;
   EXPECT_THAT(dryRun, HasSubstr("would remove src/gone/\n"));
-  EXPECT_THAT(dryRun, HasSubstr("would give back 12030 bytes"));
+  EXPECT_THAT(dryRun, HasSubstr("would give back 11.7 KiB"));
   EXPECT_TRUE(readFile(archive) + readFile(archive + ".toc") == before);  // nothing changed
   const ToolResult cleaned = tool.ok({"cleanup", archive});
   EXPECT_THAT(cleaned.out, HasSubstr("removed src/gone/\n"));
@@ -135,7 +135,7 @@ TEST_F(EndToEndTest, ExtractNeverWritesOutsideTheTarget) {
   // Names no file system entry should get ("a/../../x" would land in the test folder), and
   // names that only look like them; clones of one block.
   writeFile(archive, block("ok"));
-  const char* const refused[] = {"..", ".", "a/../../x", "/tmp", "a\\b"};
+  const char* const refused[] = {"..", ".", "a/../../x", "/tmp", "a\\\\b"};  // '\\' shown doubled
   std::vector<std::tuple<const char*, unsigned, std::int64_t>> clones;
   for (const char* name : {"..", ".", "a/../../x", "/tmp", "a\\b", "..x", "x..", ".hidden"}) {
     clones.emplace_back(name, 2, 0);
@@ -166,10 +166,11 @@ TEST_F(EndToEndTest, VerifyAcceptsEmptyBlocksAndWasteButNotOverlapsOrWrongPrefix
   fails({"verify", archive}, 2, "'first' (block at 0) holds 3 bytes, the tree says 4");
   writeTree({{"first", 3, 0}, {"second", 2, 19}, {"empty", 0, 29}});
   tool.ok({"cleanup", "--dry-run", archive});  // cuts nothing, not even the torn tail
-  const std::string verified = tool.ok({"verify", archive}).out;
-  EXPECT_THAT(verified, HasSubstr("8 bytes at 11 are a prefix without"));
-  EXPECT_THAT(verified, HasSubstr("3 bytes at 48 end in a torn block"));
-  EXPECT_THAT(tool.ok({"info", archive}).out, HasSubstr("reclaimable:  14 bytes"));
+  const std::string verified = tool.ok({"verify", "-v", archive}).out;
+  EXPECT_THAT(verified, HasSubstr("8 bytes at 11 are used by no file"));
+  EXPECT_THAT(verified, HasSubstr("3 bytes at 48 are used by no file"));
+  EXPECT_THAT(verified, HasSubstr("sound: 3 files, 51 B of data, 22 B used by no file"));
+  EXPECT_THAT(tool.ok({"info", archive}).out, HasSubstr("reclaimable:  14 B"));
 
   writeFile(dir.file("next"), "next");
   tool.ok({"add", archive, dir.file("next")});
@@ -180,6 +181,25 @@ TEST_F(EndToEndTest, VerifyAcceptsEmptyBlocksAndWasteButNotOverlapsOrWrongPrefix
   EXPECT_TRUE(filesBelow(dir.file("out")) ==
               (std::map<std::string, std::string>{
                   {"first", "abc"}, {"second", "xy"}, {"empty", ""}, {"next", "next"}}));
+}
+
+TEST_F(EndToEndTest, VerifyShowsTheFirst20ProblemsAndHowManyThereAre) {
+  writeFile(archive, block("abc"));
+  std::vector<std::string> names;
+  std::vector<std::tuple<const char*, unsigned, std::int64_t>> wrong;
+  for (int file = 0; file < 25; ++file) {
+    names.push_back("f" + std::to_string(100 + file));
+  }
+  for (const std::string& name : names) {
+    wrong.emplace_back(name.c_str(), 4, 0);
+  }
+  writeTree(wrong);
+  const std::string err = fails({"verify", archive}, 2, "damaged: 25 problems (the first 20");
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 21);
+  EXPECT_THAT(err, HasSubstr("'f119' (block at 0) holds 3 bytes, the tree says 4"));
+  EXPECT_THAT(err, Not(HasSubstr("f120")));
+  const std::string all = tool.run({"verify", "-v", archive}, 2).err;
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 26);
 }
 
 // The demo commits with its memory card taken out; its prompt, put in place of the terminal,

@@ -46,9 +46,11 @@ class ToolRunner {
 
   // Starts vesk-archive with `arguments`, no standard input, and output to the files `out`, `err`;
   // `environment` ("NAME=value") is added to this process's environment, or replaces a name.
+  // It runs in the folder `here`, or in this process's.
   static pid_t start(const std::vector<std::string>& arguments,
                      const std::string& out = "/dev/null", const std::string& err = "/dev/null",
-                     const std::vector<std::string>& environment = {}) {
+                     const std::vector<std::string>& environment = {},
+                     const std::string& here = "") {
     const std::vector<char*> argv = commandLine(arguments);
     std::vector<std::string> variables = environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
@@ -66,6 +68,9 @@ class ToolRunner {
     envp.push_back(nullptr);
     const pid_t process = ::fork();
     if (process == 0) {
+      if (!here.empty() && ::chdir(here.c_str()) != 0) {
+        ::_exit(127);
+      }
       ::dup2(::open("/dev/null", O_RDONLY), 0);
       ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
@@ -93,11 +98,13 @@ class ToolRunner {
   ToolResult run(const std::vector<std::string>& arguments, int expected) const {
     const std::string out = folder_ + "/.tool-out";
     const std::string err = folder_ + "/.tool-err";
-    ToolResult result{wait(start(arguments, out, err)), readFile(out), readFile(err)};
+    ToolResult result{wait(start(arguments, out, err, {}, here)), readFile(out), readFile(err)};
     EXPECT_EQ(result.status, expected) << arguments.front() << ": " << result.err;
     return result;
   }
   ToolResult ok(const std::vector<std::string>& arguments) const { return run(arguments, 0); }
+
+  std::string here;  // the folder run() starts the tool in, when not empty
 
  private:
   std::string folder_;
