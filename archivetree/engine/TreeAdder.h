@@ -30,6 +30,7 @@ class TreeNode;
 
 class TreeAdder {
  public:
+  /// How adding treats taken names, links and exclusions.
   struct Options {
     /// A file whose name is taken replaces the entry there when its size or time differs,
     /// and is left out when they are the same.
@@ -40,6 +41,7 @@ class TreeAdder {
     /// files and folders alike.
     std::vector<std::string> exclude;
   };
+  /// An entry that got another name, its own being taken.
   struct Renamed {
     std::string wanted;  ///< the name that was taken
     std::string path;    ///< the tree path the entry got instead
@@ -58,13 +60,15 @@ class TreeAdder {
     unsigned unchanged = 0;               ///< entries left as they were, their source unchanged
     unsigned excluded = 0;                ///< files and folders on disk an exclude pattern left out
     std::vector<std::string> addedPaths;  ///< tree paths of the pending files put in
-    std::vector<Renamed> renamed;
+    std::vector<Renamed> renamed;         ///< entries that got another name
     /// What was not added.
     std::vector<PassedOver> passedOver;
-    std::vector<PassedOver> links;  // symbolic links passed over: not followed, broken, loops
+    std::vector<PassedOver> links;  ///< symbolic links passed over: not followed, broken, loops
   };
 
+  /// Adds below the directory `target`, which must outlive the adder, as `options` say.
   TreeAdder(DirectoryNode& target, Options options);
+  /// Adds below `target` with the default options.
   explicit TreeAdder(DirectoryNode& target) : TreeAdder(target, Options()) {}
 
   /// Adds the file or folder at `path`; a path that names a folder by "." or "/" adds what

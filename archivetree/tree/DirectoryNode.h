@@ -111,68 +111,83 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   /// `node` is not one of the children.
   void remove(TreeNode* node);
 
-  /// \name Editing through the list
-  /// The list's own editing members, called on the directory, do what the list's do and
-  /// drop the directory's name index.
-  /// @{
+  // The list's own editing members, called on the directory, do what the list's do and
+  // drop the directory's name index.
+  /// std::list::insert(); drops the name index.
   template <class... A>
   decltype(auto) insert(A&&... a) {
     return edited(), List::insert(std::forward<A>(a)...);
   }
+  /// std::list::emplace(); drops the name index.
   template <class... A>
   decltype(auto) emplace(A&&... a) {
     return edited(), List::emplace(std::forward<A>(a)...);
   }
+  /// std::list::erase(); drops the name index.
   template <class... A>
   decltype(auto) erase(A&&... a) {
     return edited(), List::erase(std::forward<A>(a)...);
   }
+  /// std::list::push_back(); drops the name index.
   template <class... A>
   decltype(auto) push_back(A&&... a) {
     return edited(), List::push_back(std::forward<A>(a)...);
   }
+  /// std::list::push_front(); drops the name index.
   template <class... A>
   decltype(auto) push_front(A&&... a) {
     return edited(), List::push_front(std::forward<A>(a)...);
   }
+  /// std::list::emplace_back(); drops the name index.
   template <class... A>
   decltype(auto) emplace_back(A&&... a) {
     return edited(), List::emplace_back(std::forward<A>(a)...);
   }
+  /// std::list::emplace_front(); drops the name index.
   template <class... A>
   decltype(auto) emplace_front(A&&... a) {
     return edited(), List::emplace_front(std::forward<A>(a)...);
   }
+  /// std::list::pop_back(); drops the name index.
   void pop_back() { edited(), List::pop_back(); }
+  /// std::list::pop_front(); drops the name index.
   void pop_front() { edited(), List::pop_front(); }
+  /// std::list::clear(); drops the name index.
   void clear() noexcept { edited(), List::clear(); }
+  /// std::list::resize(); drops the name index.
   template <class... A>
   decltype(auto) resize(A&&... a) {
     return edited(), List::resize(std::forward<A>(a)...);
   }
+  /// std::list::assign(); drops the name index.
   template <class... A>
   decltype(auto) assign(A&&... a) {
     return edited(), List::assign(std::forward<A>(a)...);
   }
+  /// std::list::splice(); drops the name index.
   template <class... A>
   decltype(auto) splice(A&&... a) {
     return edited(), List::splice(std::forward<A>(a)...);
   }
+  /// std::list::remove_if(); drops the name index.
   template <class... A>
   decltype(auto) remove_if(A&&... a) {
     return edited(), List::remove_if(std::forward<A>(a)...);
   }
+  /// std::list::unique(); drops the name index.
   template <class... A>
   decltype(auto) unique(A&&... a) {
     return edited(), List::unique(std::forward<A>(a)...);
   }
+  /// std::list::merge(); drops the name index.
   template <class... A>
   decltype(auto) merge(A&&... a) {
     return edited(), List::merge(std::forward<A>(a)...);
   }
+  /// std::list::reverse(); drops the name index.
   void reverse() noexcept { edited(), List::reverse(); }
+  /// std::list::swap(); drops the name index.
   void swap(List& other) noexcept { edited(), List::swap(other); }
-  /// @}
   /// Tells the directory that its list changed through the list's iterators or through a
   /// reference to the list base: its name index is dropped and built anew when next needed.
   void childrenChanged() noexcept { edited(); }
