@@ -83,12 +83,18 @@ bool TreeAdder::tooDeep(unsigned depth, const std::string& what) {
   return true;
 }
 
+// The path is made absolute once here, so that the paths of the entries below it need no
+// look-up of the working folder each when they become pending files.
 void TreeAdder::addPath(const std::string& path) {
   DiskEntry entry;
-  entry.path = path;
   entry.name = baseName(path);
   if (::lstat(path.c_str(), &entry.status) != 0) {
     throw ArchiveError::system("Cannot add", path, errno);
+  }
+  std::error_code error;
+  entry.path = path.starts_with('/') ? path : fs::absolute(path, error).string();
+  if (error) {
+    entry.path = path;
   }
   if (!entry.name.empty() && excluded(entry.name)) {
     ++report_.excluded;
