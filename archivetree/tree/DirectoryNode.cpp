@@ -351,6 +351,17 @@ ChildIndex* DirectoryNode::index() const {
   return index_.get();
 }
 
+// Only a child the index holds orders by its name; a node not yet in the list, or a deleted
+// one, may take any name.
+void DirectoryNode::childRenaming(TreeNode& child) noexcept {
+  if (index_ && index_->listSize() == size() && !child.deleted()) {
+    const iterator* at = index_->firstNotBefore(ChildIndex::groupOf(child), child.name());
+    if (at != nullptr && (*at)->get() == &child) {
+      edited();
+    }
+  }
+}
+
 void DirectoryNode::childDeleted(TreeNode& child) noexcept {
   if (index_ && index_->listSize() == size()) {
     index_->markedDeleted(ChildIndex::groupOf(child), child);

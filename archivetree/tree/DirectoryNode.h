@@ -262,6 +262,7 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   bool indexedChild(TreeNode* node) const;
   // Children tell their directory when they become deleted or change otherwise.
   void childDeleted(TreeNode& child) noexcept;
+  void childRenaming(TreeNode& child) noexcept;
 
   void tally(bool recursive, Tally& counts) const;
   iterator placeFor(TreeNode& node);

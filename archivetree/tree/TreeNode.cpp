@@ -60,8 +60,10 @@ void TreeNode::markDeleted() {
 }
 
 void TreeNode::name(FileString const& name) {
+  if (parent_ != nullptr) {
+    parent_->childRenaming(*this);
+  }
   name_ = name;
-  tellParent();
 }
 
 bool TreeNode::deleted(bool value) noexcept {

@@ -1,5 +1,7 @@
 #include "DiskDriveAccessor.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -22,30 +24,46 @@ std::shared_ptr<VolumeSource>& currentSource() {
 }
 
 // Folders with their symbolic links resolved, as found while one volume table stood:
-// adding the files of one folder resolves that folder once. A new table (media inserted or
-// removed) starts afresh.
+// adding the files of one folder resolves that folder once, and a folder is resolved from
+// its parent's resolution with one look at its own last component. A new table (media
+// inserted or removed) starts afresh.
 class ResolvedFolders {
  public:
-  fs::path resolve(const fs::path& folder, const std::shared_ptr<const VolumeTable>& table) {
+  // `folder` is absolute and lexically normal, without a separator at its end.
+  std::string resolve(const std::string& folder, const std::shared_ptr<const VolumeTable>& table) {
     std::lock_guard lock(mutex_);
     if (table != table_ || folders_.size() >= kMostFolders) {
       folders_.clear();
       table_ = table;
     }
-    auto found = folders_.find(folder.native());
-    if (found == folders_.end()) {
-      std::error_code error;
-      fs::path resolved = fs::weakly_canonical(folder, error);
-      found = folders_.emplace(folder.native(), error ? folder : resolved).first;
-    }
-    return found->second;
+    return resolveLocked(folder);
   }
 
  private:
-  static constexpr std::size_t kMostFolders = 4096;
+  std::string resolveLocked(const std::string& folder) {
+    const auto found = folders_.find(folder);
+    if (found != folders_.end()) {
+      return found->second;
+    }
+    std::string resolved = folder;
+    const std::size_t slash = folder.rfind('/');
+    if (folder != "/" && slash != std::string::npos) {
+      const std::string parent = resolveLocked(slash == 0 ? "/" : folder.substr(0, slash));
+      resolved = (parent == "/" ? std::string() : parent) + folder.substr(slash);
+      char target[1];
+      if (::readlink(resolved.c_str(), target, sizeof target) >= 0) {
+        std::error_code error;
+        const fs::path through = fs::weakly_canonical(resolved, error);
+        resolved = error ? resolved : through.string();
+      }
+    }
+    return folders_.emplace(folder, std::move(resolved)).first->second;
+  }
+
+  static constexpr std::size_t kMostFolders = 65536;
   std::mutex mutex_;
   std::shared_ptr<const VolumeTable> table_;
-  std::unordered_map<std::string, fs::path> folders_;
+  std::unordered_map<std::string, std::string> folders_;
 };
 
 ResolvedFolders& resolvedFolders() {
@@ -53,20 +71,53 @@ ResolvedFolders& resolvedFolders() {
   return *folders;
 }
 
+// Whether `path` is absolute and lexically normal: no empty, "." or ".." component and no
+// separator at its end. Paths made by walking folders are, and need no further work.
+bool isNormalAbsolute(std::string_view path) {
+  if (!path.starts_with('/')) {
+    return false;
+  }
+  for (std::size_t at = 1; path.size() > 1;) {
+    const std::size_t end = path.find('/', at);
+    const std::string_view component =
+        path.substr(at, end == std::string_view::npos ? end : end - at);
+    if (component.empty() || component == "." || component == "..") {
+      return false;
+    }
+    if (end == std::string_view::npos) {
+      break;
+    }
+    at = end + 1;
+  }
+  return true;
+}
+
 // The path made absolute and free of "." and "..", with the symbolic links of its folders
 // resolved; the last component is kept as given, so a link keeps its own name.
 std::string absolutePath(std::string_view name, const std::shared_ptr<const VolumeTable>& table) {
-  std::error_code error;
-  fs::path path = name.starts_with('/') ? fs::path(name) : fs::absolute(fs::path(name), error);
-  path = path.lexically_normal();
-  if (path.has_filename() && path.has_parent_path()) {
-    path = resolvedFolders().resolve(path.parent_path(), table) / path.filename();
+  std::string text;
+  if (isNormalAbsolute(name)) {
+    text = name;
+  } else {
+    std::error_code error;
+    const fs::path path =
+        (name.starts_with('/') ? fs::path(name) : fs::absolute(fs::path(name), error))
+            .lexically_normal();
+    text = path.string();
+    if (!path.has_filename()) {  // a separator at its end: not a file's path
+      while (text.size() > 1 && text.back() == '/') {
+        text.pop_back();
+      }
+      return text;
+    }
   }
-  std::string text = path.string();
-  while (text.size() > 1 && text.back() == '/') {
-    text.pop_back();
+  const std::size_t slash = text.rfind('/');
+  if (text == "/" || slash == std::string::npos) {
+    return text;
   }
-  return text;
+  const std::string folder =
+      resolvedFolders().resolve(slash == 0 ? "/" : text.substr(0, slash), table);
+  return (folder == "/" ? std::string() : folder) + text.substr(slash);
 }
 
 // Whether `path` lies in the folder `folder` (or is it).
