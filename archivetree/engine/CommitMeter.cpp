@@ -10,6 +10,8 @@ void CommitMeter::startFile(const std::string& /*path*/, std::uint64_t /*size*/)
 
 void CommitMeter::fileDone(bool /*stored*/, const std::string& /*reason*/) {}
 
+void CommitMeter::fileProgress(std::uint64_t /*copied*/) {}
+
 bool CommitMeter::cancelled() {
   return false;
 }

@@ -21,6 +21,9 @@ class CommitMeter {
   virtual void begin(unsigned files, std::uint64_t bytes);
   /// The file at the tree path `path`, of `size` bytes, is being stored.
   virtual void startFile(const std::string& path, std::uint64_t size);
+  /// `copied` bytes of the file started last are stored so far; told every 16 MiB of a
+  /// larger file.
+  virtual void fileProgress(std::uint64_t copied);
   /// The file started last is stored, or stays pending for `reason`.
   virtual void fileDone(bool stored, const std::string& reason);
   /// Asked before every file: true stops the commit there, keeping what was stored.

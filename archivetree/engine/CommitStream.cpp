@@ -24,7 +24,8 @@ bool sameTime(const timespec& one, const timespec& other) {
 
 }  // namespace
 
-CommitStream::CommitStream(BinVeskStream& archive) : ForwardingStream(archive), archive_(archive) {}
+CommitStream::CommitStream(BinVeskStream& archive, std::function<void(std::uint64_t)> progress)
+    : ForwardingStream(archive), archive_(archive), progress_(std::move(progress)) {}
 
 CommitStream::~CommitStream() = default;
 
@@ -74,6 +75,24 @@ unsigned CommitStream::copyFile(const char* source, unsigned count,
   return copyDiskFile(source, count, sourceOffset);
 }
 
+// The pieces follow each other in the stream as one copy would; a short piece ends the copy.
+unsigned CommitStream::copyInPieces(int source, const char* name, unsigned count,
+                                    std::int64_t sourceOffset) {
+  unsigned copied = 0;
+  while (copied < count) {
+    const unsigned piece = std::min(count - copied, kProgressPiece);
+    const unsigned done = archive_.copyFrom(source, name, piece, sourceOffset + copied);
+    copied += done;
+    if (done < piece) {
+      break;
+    }
+    if (copied < count && progress_) {
+      progress_(copied);
+    }
+  }
+  return copied;
+}
+
 unsigned CommitStream::copyDiskFile(const char* source, unsigned count, std::int64_t sourceOffset) {
   const FileDescriptor file =
       FileDescriptor::open(source, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
@@ -96,7 +115,7 @@ unsigned CommitStream::copyDiskFile(const char* source, unsigned count, std::int
   }
   unsigned copied = 0;
   try {
-    copied = archive_.copyFrom(file.get(), source, count, sourceOffset);
+    copied = copyInPieces(file.get(), source, count, sourceOffset);
   } catch (const VeskException& error) {
     if (archive_.fail()) {
       archiveFailure_ = error;

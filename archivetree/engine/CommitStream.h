@@ -11,6 +11,7 @@
 #define VESK_COMMITSTREAM_H
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +27,9 @@ class UncommittedNode;
 
 class CommitStream : public ForwardingStream {
  public:
-  explicit CommitStream(BinVeskStream& archive);
+  // `progress` hears, every kProgressPiece bytes of a larger disk file, how many of its
+  // bytes are stored so far.
+  CommitStream(BinVeskStream& archive, std::function<void(std::uint64_t)> progress);
   ~CommitStream() override;
 
   // The next copy is of the disk file of `node`.
@@ -52,6 +55,8 @@ class CommitStream : public ForwardingStream {
   const char* version() const override { return "CommitStream 1.0, 06.12.2026"; }
 
  private:
+  static constexpr unsigned kProgressPiece = 16u << 20;
+  unsigned copyInPieces(int source, const char* name, unsigned count, std::int64_t sourceOffset);
   unsigned copyDiskFile(const char* source, unsigned count, std::int64_t sourceOffset);
   unsigned copySlice(unsigned count, std::int64_t sourceOffset);
   [[noreturn]] void refuse(std::string problem);
@@ -60,6 +65,7 @@ class CommitStream : public ForwardingStream {
   BinVeskStream& archive_;
   const UncommittedNode* node_ = nullptr;
   int slice_ = -1;
+  std::function<void(std::uint64_t)> progress_;
   std::string slicePath_;
   std::optional<std::uint32_t> crc_;
   std::string problem_;

@@ -94,7 +94,8 @@ Committer::Report Committer::run() {
     return report_;
   }
   archive_.treeFile().reserve(TreeFile::storedSize(archive_.root()));
-  commitStream_ = std::make_unique<CommitStream>(*stream_);
+  commitStream_ = std::make_unique<CommitStream>(
+      *stream_, [this](std::uint64_t copied) { meter_.fileProgress(copied); });
   archiveCount_ = nextArchiveCount(archive_.root());
   lastSave_ = std::chrono::steady_clock::now();
   meter_.begin(report_.files, report_.bytes);

@@ -112,6 +112,16 @@ class CommitDisplay : public CommitProgress {
  public:
   using CommitProgress::CommitProgress;
   bool cancelled() override {
+    fitToTerminal();
+    return interrupted != 0;
+  }
+  void fileProgress(std::uint64_t copied) override {
+    fitToTerminal();
+    CommitProgress::fileProgress(copied);
+  }
+
+ private:
+  void fitToTerminal() {
     if (resized != 0) {
       resized = 0;
       struct winsize size {};
@@ -119,7 +129,6 @@ class CommitDisplay : public CommitProgress {
         resize(size.ws_col);
       }
     }
-    return interrupted != 0;
   }
 };
 

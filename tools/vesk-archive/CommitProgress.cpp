@@ -28,6 +28,7 @@ void CommitProgress::begin(unsigned files, std::uint64_t bytes) {
 void CommitProgress::startFile(const std::string& path, std::uint64_t size) {
   current_ = path;
   currentSize_ = size;
+  currentCopied_ = 0;
   if (terminal_) {
     draw(false);
     return;
@@ -36,7 +37,15 @@ void CommitProgress::startFile(const std::string& path, std::uint64_t size) {
        << Format::bytes(size) << ")\n";
 }
 
+void CommitProgress::fileProgress(std::uint64_t copied) {
+  currentCopied_ = copied;
+  if (terminal_) {
+    draw(false);
+  }
+}
+
 void CommitProgress::fileDone(bool stored, const std::string& reason) {
+  currentCopied_ = 0;
   ++filesDone_;
   bytesDone_ += currentSize_;
   if (stored) {
@@ -75,22 +84,24 @@ void CommitProgress::end() {
 }
 
 std::string CommitProgress::barLine(unsigned width) const {
-  const double share = bytes_ > 0 ? static_cast<double>(bytesStored_) / static_cast<double>(bytes_)
+  const std::uint64_t stored = bytesStored_ + currentCopied_;
+  const std::uint64_t done = bytesDone_ + currentCopied_;
+  const double share = bytes_ > 0 ? static_cast<double>(stored) / static_cast<double>(bytes_)
                                   : (files_ > 0 ? static_cast<double>(filesStored_) / files_ : 0.0);
   const auto cells = static_cast<unsigned>(share * kBarCells);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  const double rate = seconds > 0 ? static_cast<double>(bytesDone_) / seconds : 0;
+  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
   std::string line = "[" + std::string(cells, '#') + std::string(kBarCells - cells, '-') + "] " +
                      std::to_string(static_cast<unsigned>(share * 100)) + "% " +
                      std::to_string(filesDone_) + "/" + std::to_string(files_) + " files " +
-                     Format::bytes(bytesStored_) + "/" + Format::bytes(bytes_) + " " +
+                     Format::bytes(stored) + "/" + Format::bytes(bytes_) + " " +
                      Format::bytes(static_cast<std::uint64_t>(rate)) + "/s ";
   if (filesDone_ < files_ && rate > 0 && seconds >= 1) {
-    line += "ETA " +
-            Format::duration(
-                static_cast<std::uint64_t>(static_cast<double>(bytes_ - bytesDone_) / rate)) +
-            " ";
+    line +=
+        "ETA " +
+        Format::duration(static_cast<std::uint64_t>(static_cast<double>(bytes_ - done) / rate)) +
+        " ";
   }
   line += Format::name(current_);
   if (line.size() >= width) {

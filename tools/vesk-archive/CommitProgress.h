@@ -1,6 +1,7 @@
 // CommitProgress: what vesk-archive shows while it commits. On a terminal one line is
-// redrawn in place: a bar and share of the bytes stored, files done of the total, bytes
-// stored, the rate, the time still to go and the file being stored; files that could not be
+// redrawn in place: a bar and share of the bytes stored (a large file's as they are copied),
+// files done of the total, bytes stored, the rate, the time still to go and the file being
+// stored; files that could not be
 // stored never count as stored, so a run that stored nothing never shows 100%. Elsewhere
 // each file gets a plain line of its own. It is the meter of the commit it
 // shows, and never stops it. It writes to the stream it is given, which must outlive it.
@@ -23,6 +24,7 @@ class CommitProgress : public CommitMeter {
 
   void begin(unsigned files, std::uint64_t bytes) override;
   void startFile(const std::string& path, std::uint64_t size) override;
+  void fileProgress(std::uint64_t copied) override;
   void fileDone(bool stored, const std::string& reason) override;
   // Takes the bar off the terminal, so that other text can be shown.
   void clear();
@@ -46,6 +48,7 @@ class CommitProgress : public CommitMeter {
   unsigned filesStored_ = 0;
   std::uint64_t bytesStored_ = 0;
   std::uint64_t currentSize_ = 0;
+  std::uint64_t currentCopied_ = 0;  // of the file being stored, so far
   std::string current_;
   bool shown_ = false;
   std::chrono::steady_clock::time_point started_;

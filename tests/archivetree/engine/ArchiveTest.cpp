@@ -44,6 +44,26 @@ class ArchiveTest : public ArchiveFixture {
   CommitMeter meter;
 };
 
+// A large file is told to the meter as it is copied, and the pieces make one block.
+TEST_F(ArchiveTest, ALargeFileIsToldAsItIsCopied) {
+  struct Recorder : CommitMeter {
+    void fileProgress(std::uint64_t copied) override { told.push_back(copied); }
+    std::vector<std::uint64_t> told;
+  } recorder;
+  std::string data(40 << 20, 'x');
+  for (std::size_t at = 0; at < data.size(); at += 4096) {
+    data[at] = static_cast<char>(at / 4096);
+  }
+  fs::create_directories(dir.file("big"));
+  writeFile(dir.file("big/f"), data);
+  Archive writer(archive, writing());
+  writer.add({dir.file("big")});
+  EXPECT_EQ(writer.commit(recorder).stored, 1u);
+  EXPECT_EQ(recorder.told, (std::vector<std::uint64_t>{16 << 20, 32 << 20}));
+  EXPECT_TRUE(dataOf(writer, "big/f") == data);
+  EXPECT_TRUE(writer.verify().sound());
+}
+
 TEST_F(ArchiveTest, WhatIsCommittedReadsBackEveryWayAndSurvivesACleanup) {
   makeSources(12, 3000, 1);
   writeFile(dir.file("src/empty"), sources["src/empty"] = "");
