@@ -10,6 +10,7 @@
 #include "MediaPrompt.h"
 #include "SampleData.h"
 #include "ToolError.h"
+#include "VeskException.h"
 #include "VolumeSource.h"
 
 namespace vesk {
@@ -108,6 +109,9 @@ int Demo::run(const std::string& folder) {
   } catch (const ToolError& error) {
     err_ << "vesk-archive: demo: " << error.what() << '\n';
     status = error.status();
+  } catch (const VeskException& error) {
+    err_ << "vesk-archive: demo: " << error.message() << '\n';
+    status = ToolError::kUser;
   } catch (const std::exception& error) {
     err_ << "vesk-archive: demo: " << error.what() << '\n';
     status = ToolError::kUser;
