@@ -16,7 +16,7 @@ runs=${RUNS:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesk-cleanup-XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
-now() { date +%s%N; }
+. "$(dirname "$0")/timing.sh"
 
 best_cleanup=0
 best_moves=0

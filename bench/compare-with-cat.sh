@@ -31,7 +31,7 @@ rm "$work/small"
 cat "$work"/in/* > /dev/null  # warm the cache
 sync
 
-now() { date +%s%N; }
+. "$(dirname "$0")/timing.sh"
 
 # Each run starts with the previous output gone and no dirty pages left to write back, so
 # that neither side pays for the other's writes.
@@ -40,7 +40,6 @@ fresh() {
   sync
 }
 
-least() { if [ "$1" -eq 0 ] || [ "$2" -lt "$1" ]; then echo "$2"; else echo "$1"; fi; }
 
 cat_ns=0
 cat_sync_ns=0

@@ -39,14 +39,11 @@ done
 cp -al "$work"/folders/*/* "$work/flat/"
 cat "$work"/folders/*/* > /dev/null  # warm the cache
 
-now() { date +%s%N; }
-least() { if [ "$1" -eq 0 ] || [ "$2" -lt "$1" ]; then echo "$2"; else echo "$1"; fi; }
+. "$(dirname "$0")/timing.sh"
 fresh() {
   rm -f "$work/out" "$work/a.vesk" "$work/a.vesk.toc"
   sync
 }
-seconds() { echo "$1" | awk '{ printf "%.2f", $1 / 1e9 }'; }
-ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
 
 for layout in folders flat; do
   cat_ns=0

@@ -16,13 +16,11 @@ runs=${RUNS:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesk-tar-XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
-now() { date +%s%N; }
-least() { if [ "$1" -eq 0 ] || [ "$2" -lt "$1" ]; then echo "$2"; else echo "$1"; fi; }
+. "$(dirname "$0")/timing.sh"
 fresh() {
   rm -f "$work/out.tar" "$work/a.vesk" "$work/a.vesk.toc"
   sync
 }
-seconds() { echo "$1" | awk '{ printf "%.2f", $1 / 1e9 }'; }
 
 tar -cf - "$tree" 2> /dev/null | cat > /dev/null  # warm the cache
 tar_ns=0
@@ -46,4 +44,4 @@ done
 echo "$tree: tar -cf + sync $(seconds "$tar_ns") s ($tar_bytes bytes)," \
   "vesk-archive add + commit $(seconds "$tool_ns") s" \
   "($(stat -c %s "$work/a.vesk") bytes, $(grep -c . "$work/add.log") entries passed over);" \
-  "tar/vesk $(echo "$tar_ns $tool_ns" | awk '{ printf "%.2f", $1 / $2 }')"
+  "tar/vesk $(ratio "$tar_ns" "$tool_ns")"

@@ -145,7 +145,9 @@ void Committer::store(DirectoryNode& directory, Position at) {
 // Has the disk start writing what was stored every few MiB, so that writing overlaps the
 // copying instead of waiting for the next checkpoint's sync.
 void Committer::writeBehind(const std::string& path) {
-  const std::int64_t end = stream_->size();
+  // Where the stream ends, known without asking the file: behind the last block stored
+  // since the last checkpoint, or where the checkpoint found it.
+  const std::int64_t end = unsaved_.empty() ? savedEnd_ : unsaved_.back().blockEnd;
   if (end - writtenBehind_ < kWriteBehind) {
     return;
   }

@@ -53,6 +53,11 @@ void ChildIndex::inserted(Group group, Place place, Position at, Position before
   ++listSize_;
 }
 
+bool ChildIndex::holds(TreeNode& node) const {
+  const Position* at = firstNotBefore(groupOf(node), node.name());
+  return at != nullptr && (*at)->get() == &node;
+}
+
 void ChildIndex::markedDeleted(Group group, TreeNode const& node) {
   NameSequence& sequence = groups_[group];
   const NameSequence::Place place = sequence.find(node.name());

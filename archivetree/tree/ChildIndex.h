@@ -52,6 +52,8 @@ class ChildIndex {
   // The live child `at` was inserted into the list in front of `before`, at its place in the
   // order, which placeOf() answered for its name.
   void inserted(Group group, Place place, Position at, Position before);
+  // Whether `node` is one of the live children the index holds.
+  bool holds(TreeNode& node) const;
   // The live child `node` of `group` was marked deleted.
   void markedDeleted(Group group, TreeNode const& node);
 

@@ -256,10 +256,7 @@ void DirectoryNode::remove(TreeNode* node) {
 // indexed and are looked for in the list.
 bool DirectoryNode::indexedChild(TreeNode* node) const {
   ChildIndex* indexed = node != nullptr && !node->deleted() ? index() : nullptr;
-  const iterator* at = indexed != nullptr
-                           ? indexed->firstNotBefore(ChildIndex::groupOf(*node), node->name())
-                           : nullptr;
-  return at != nullptr && (*at)->get() == node;
+  return indexed != nullptr && indexed->holds(*node);
 }
 
 DirectoryNode* DirectoryNode::root() const {
@@ -340,8 +337,8 @@ ChildIndex* DirectoryNode::index() const {
   if (count < kIndexedFrom) {
     return nullptr;
   }
-  if (index_ && index_->listSize() == count) {
-    return index_.get();
+  if (ChildIndex* indexed = currentIndex()) {
+    return indexed;
   }
   if (unorderedAt_ == count) {
     return nullptr;
@@ -353,18 +350,21 @@ ChildIndex* DirectoryNode::index() const {
 
 // Only a child the index holds orders by its name; a node not yet in the list, or a deleted
 // one, may take any name.
+// The index as built, when it still describes the list; never builds one.
+ChildIndex* DirectoryNode::currentIndex() const noexcept {
+  return index_ && index_->listSize() == size() ? index_.get() : nullptr;
+}
+
 void DirectoryNode::childRenaming(TreeNode& child) noexcept {
-  if (index_ && index_->listSize() == size() && !child.deleted()) {
-    const iterator* at = index_->firstNotBefore(ChildIndex::groupOf(child), child.name());
-    if (at != nullptr && (*at)->get() == &child) {
-      edited();
-    }
+  ChildIndex* indexed = currentIndex();
+  if (indexed != nullptr && !child.deleted() && indexed->holds(child)) {
+    edited();
   }
 }
 
 void DirectoryNode::childDeleted(TreeNode& child) noexcept {
-  if (index_ && index_->listSize() == size()) {
-    index_->markedDeleted(ChildIndex::groupOf(child), child);
+  if (ChildIndex* indexed = currentIndex()) {
+    indexed->markedDeleted(ChildIndex::groupOf(child), child);
   }
 }
 

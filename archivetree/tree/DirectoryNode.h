@@ -257,6 +257,7 @@ class DirectoryNode : public TreeNode, public std::list<SmartPointer<TreeNode>> 
   void edited() noexcept;
   // The name index of the list as it is now, or null for a small list or one out of order.
   ChildIndex* index() const;
+  ChildIndex* currentIndex() const noexcept;
   TreeNode* addIndexed(ChildIndex& index, SmartPointer<TreeNode> const& handle);
   TreeNode* scanFor(FileString const& name, TreeNode const* after) const;
   bool indexedChild(TreeNode* node) const;
