@@ -4,6 +4,8 @@
 // change, the index's own and those made behind its back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <random>
 #include <string>
@@ -72,7 +74,8 @@ class Names {
   explicit Names(std::mt19937& random) : random_(random) {}
   // Few stems in several cases and with counters, so that adds clash and rename.
   std::string any() {
-    static const char* const stems[] = {"a", "B", "img", "Readme.txt", "\xE9t\xE9", "x(1)", ""};
+    static const char* const stems[] = {"a",         "B",    "img", "Readme.txt",
+                                        "\xE9t\xE9", "x(1)", "",    "Long_shared_stem_of_a_name"};
     std::string name = stems[random_() % std::size(stems)] + std::to_string(random_() % 40);
     for (char& c : name) {
       if (random_() % 3 == 0) {
@@ -201,21 +204,29 @@ TEST(ChildIndexTest, AnswersAsTheWalksOfTheListAfterEveryKindOfChange) {
   }
 }
 
+// The names of the wide directory: two thirds share a stem longer than the windows the index
+// keeps, so that equal windows must be told apart by the names.
+std::string wideName(int i) {
+  return (i % 3 == 0 ? "f" : "f-with-a-long-shared-stem-") + std::to_string(i);
+}
+
 // A million-entry directory is out of reach of a test; a wide one whose files are added in
 // descending order, removed from the middle and looked up through paths must stay exact.
 TEST(ChildIndexTest, WideDirectoriesThroughPathsAndRemovals) {
   DirectoryNode root("root", nullptr);
   DirectoryNode* folder = root.addDirectory("folder");
   for (int i = 3000; i > 0; --i) {
-    folder->add(new FileNode("f" + std::to_string(i % 1500), folder, 1, TimeDate()));
+    folder->add(new FileNode(wideName(i % 1500), folder, 1, TimeDate()));
   }
   ASSERT_EQ(folder->size(), 3000u);
   for (int i = 0; i < 1500; i += 7) {
-    folder->remove(folder->findFile("F" + std::to_string(i)));
+    std::string upper = wideName(i);
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    folder->remove(folder->findFile(upper));
   }
   TreeNodeIterator iterator(&root);
   for (int i = 0; i < 1500; ++i) {
-    const std::string name = "f" + std::to_string(i);
+    const std::string name = wideName(i);
     const std::string path = "root/folder/" + name;
     if (TreeNode* live = walkedFind(*folder, name, 2)) {
       EXPECT_EQ(iterator.findFile(&root, path), live->file());
