@@ -1,6 +1,9 @@
 #include "TreeAdder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +18,7 @@
 #include "BinStream.h"
 #include "CleanupJournal.h"
 #include "DirectoryNode.h"
+#include "FileDescriptor.h"
 #include "FileNode.h"
 #include "TimeDate.h"
 #include "TreeNodeIterator.h"
@@ -31,6 +35,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kPiece = 1u << 20;
+
+struct CloseFolder {
+  void operator()(DIR* folder) const { ::closedir(folder); }
+};
 
 // The last component of `path` as a name: "photos" for "a/photos/"; empty for "/", "." or
 // "..", which name a folder whose contents are meant.
@@ -148,37 +156,73 @@ void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entr
   }
 }
 
+// The folder's names are read and sorted first. While its entries are added the folder stays
+// open, so that each entry is stat'ed relative to it and its path is not looked up from the
+// root again; below kOpenFolders open levels, entries are stat'ed by path instead, so that a
+// deep tree holds a bounded number of descriptors.
 void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path) {
-  std::vector<std::pair<std::string, bool>> names;  // with whether each is a link
-  std::error_code error;
-  for (fs::directory_iterator entry(path, error), end; !error && entry != end;
-       entry.increment(error)) {
-    names.emplace_back(entry->path().filename().string(), entry->is_symlink());
+  FileDescriptor folder;
+  if (openFolders_ < kOpenFolders) {
+    folder = FileDescriptor::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK);
   }
-  if (error) {
-    passOver(path, "cannot read the folder: " + error.message());
+  std::vector<std::string> names;
+  if (!readNames(folder, path, names)) {
     return;
   }
-  std::sort(names.begin(), names.end());
-  for (auto& [name, link] : names) {
+  ++openFolders_;
+  const std::string prefix = path.ends_with('/') ? path : path + '/';
+  for (std::string& name : names) {
     if (excluded(name)) {
       ++report_.excluded;
       continue;
     }
     DiskEntry entry;
-    entry.path = (fs::path(path) / name).string();
+    entry.path = prefix + name;
+    const int stated =
+        folder.valid() ? ::fstatat(folder.get(), name.c_str(), &entry.status, AT_SYMLINK_NOFOLLOW)
+                       : ::lstat(entry.path.c_str(), &entry.status);
     entry.name = std::move(name);
-    entry.link = link;
-    if (link) {
-      if (!followLink(entry)) {
-        continue;
-      }
-    } else if (::lstat(entry.path.c_str(), &entry.status) != 0) {
+    if (stated != 0) {
       passOver(entry.path, std::string("cannot read it: ") + std::strerror(errno));
       continue;
     }
-    addDiskEntry(into, depth, std::move(entry));
+    entry.link = S_ISLNK(entry.status.st_mode);
+    if (!entry.link || followLink(entry)) {
+      addDiskEntry(into, depth, std::move(entry));
+    }
   }
+  --openFolders_;
+}
+
+// The names in the folder at `path` (open as `folder`, when it is), sorted; false, with the
+// folder passed over, when it cannot be read.
+bool TreeAdder::readNames(const FileDescriptor& folder, const std::string& path,
+                          std::vector<std::string>& names) {
+  const int listed = folder.valid() ? ::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0)
+                                    : ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* listing = listed >= 0 ? ::fdopendir(listed) : nullptr;
+  if (listing == nullptr) {
+    const int error = errno;
+    if (listed >= 0) {
+      ::close(listed);
+    }
+    passOver(path, std::string("cannot read the folder: ") + std::strerror(error));
+    return false;
+  }
+  const std::unique_ptr<DIR, CloseFolder> closer(listing);
+  errno = 0;
+  while (const dirent* found = ::readdir(listing)) {
+    const std::string_view name = found->d_name;
+    if (name != "." && name != "..") {
+      names.emplace_back(name);
+    }
+  }
+  if (errno != 0) {
+    passOver(path, std::string("cannot read the folder: ") + std::strerror(errno));
+    return false;
+  }
+  std::sort(names.begin(), names.end());
+  return true;
 }
 
 void TreeAdder::addDiskFile(DirectoryNode& into, const DiskEntry& entry) {

@@ -24,6 +24,7 @@ namespace vesk {
 
 class BinStream;
 class DirectoryNode;
+class FileDescriptor;
 class FileString;
 class TimeDate;
 class TreeNode;
@@ -88,6 +89,8 @@ class TreeAdder {
   void addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entry);
   bool followLink(DiskEntry& entry);
   void addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path);
+  bool readNames(const FileDescriptor& folder, const std::string& path,
+                 std::vector<std::string>& names);
   void addDiskFile(DirectoryNode& into, const DiskEntry& entry);
   bool keepExisting(DirectoryNode& into, const std::string& name, const struct stat& status);
   bool excluded(const std::string& name) const;
@@ -101,6 +104,8 @@ class TreeAdder {
   unsigned targetDepth_;
   Options options_;
   std::set<std::pair<dev_t, ino_t>> folders_;  // folders entered, so that none is twice
+  static constexpr unsigned kOpenFolders = 64;
+  unsigned openFolders_ = 0;  // folders held open by the adds under way
   std::string otherStream_;
   BinStream* otherData_ = nullptr;
   Report report_;

@@ -18,6 +18,7 @@
 #include "DirectoryNode.h"
 #include "FileDescriptor.h"
 #include "FileNode.h"
+#include "UncommittedNode.h"
 
 namespace vesk::test {
 namespace {
@@ -208,6 +209,49 @@ TEST_F(ArchiveTest, NothingNestsDeeperThanASavedTreeMay) {
   Archive reader(archive);
   EXPECT_NE(reader.find(near + "/p"), nullptr);
   EXPECT_EQ(reader.find(near + "/p/by-hand"), nullptr);
+}
+
+// Folders are read relative to their open parent down to some depth and by path below it:
+// either way every entry is added as it is on disk, and no descriptor stays open.
+TEST_F(ArchiveTest, DeepFoldersAreAddedWholeAndLeaveNoDescriptorOpen) {
+  const auto openDescriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  std::string path = dir.file("deep");
+  std::string tree = "deep";
+  for (int level = 0; level < 80; ++level, path += "/d", tree += "/d") {
+    fs::create_directories(path);
+    writeFile(path + "/f" + std::to_string(level),
+              std::string(static_cast<std::size_t>(level), 'x'));
+    writeFile(path + "/left.out", "");
+  }
+  path.resize(path.size() - 2);  // the deepest folder made
+  tree.resize(tree.size() - 2);
+  fs::create_symlink(dir.file("deep/f0"), path + "/link");
+  fs::create_symlink(dir.file("deep/f0"), dir.file("deep/d/link"));
+  const auto before = openDescriptors();
+  Archive writer(archive, writing());
+  TreeAdder::Options options;
+  options.exclude = {"*.OUT"};
+  const TreeAdder::Report report = writer.add({dir.file("deep")}, "/", options);
+  EXPECT_EQ(openDescriptors(), before + 2);  // the archive's lock and stream
+  EXPECT_EQ(report.added, 82u);
+  EXPECT_EQ(report.excluded, 80u);
+  EXPECT_TRUE(report.passedOver.empty());
+  for (int level = 0; level < 80; level += 13) {
+    std::string at = "deep";
+    for (int down = 0; down < level; ++down) {
+      at += "/d";
+    }
+    TreeNode* file = writer.find(at + "/f" + std::to_string(level));
+    ASSERT_NE(file, nullptr) << level;
+    EXPECT_EQ(file->file()->fileSize(), static_cast<unsigned>(level));
+  }
+  for (const std::string& link : {tree + "/link", std::string("deep/d/link")}) {
+    TreeNode* file = writer.find(link);
+    ASSERT_NE(file, nullptr) << link;
+    EXPECT_TRUE(file->uncommittedFile()->uncommittedPathName().str().ends_with("/deep/f0"));
+  }
 }
 
 TEST_F(ArchiveTest, SlicesAreFoundAgainAndCheckedAgainstTheirData) {
