@@ -17,6 +17,7 @@
 #include "TreePath.h"
 #include "UncommittedArchiveNode.h"
 #include "UncommittedFileNode.h"
+#include "WriteBehind.h"
 
 namespace vesk {
 
@@ -84,6 +85,7 @@ Committer::Report Committer::run() {
   stream_ = archive_.openForWriting(report_.cut);
   savedEnd_ = stream_->size();
   writtenBehind_ = savedEnd_;
+  writeBehind_ = std::make_unique<WriteBehind>(stream_->descriptor());
   TreePath::eachLive(archive_.root(), [&](TreeNode& node) {
     if (node.uncommittedFile() != nullptr) {
       ++report_.files;
@@ -143,7 +145,8 @@ void Committer::store(DirectoryNode& directory, Position at) {
 }
 
 // Has the disk start writing what was stored every few MiB, so that writing overlaps the
-// copying instead of waiting for the next checkpoint's sync.
+// copying instead of waiting for the next checkpoint's sync. The writes start from a thread
+// of their own, which neither the work of starting them nor a full device queue holds up.
 void Committer::writeBehind(const std::string& path) {
   // Where the stream ends, known without asking the file: behind the last block stored
   // since the last checkpoint, or where the checkpoint found it.
@@ -152,7 +155,8 @@ void Committer::writeBehind(const std::string& path) {
     return;
   }
   try {
-    stream_->startWriteback(writtenBehind_, end);
+    stream_->flush();
+    writeBehind_->start(writtenBehind_, end);
   } catch (const VeskException& error) {
     stop(path, error, false);
   }

@@ -40,6 +40,7 @@ class FileNode;
 class TreeNode;
 class UncommittedArchiveNode;
 class UncommittedNode;
+class WriteBehind;
 
 class Committer {
  public:
@@ -126,6 +127,7 @@ class Committer {
   Report report_;
   std::unique_ptr<BinVeskStream> stream_;
   std::unique_ptr<CommitStream> commitStream_;
+  std::unique_ptr<WriteBehind> writeBehind_;  // on the stream's descriptor: goes before it
   ConCommittedFiles committed_;
   QuietMeter quiet_;
   std::uint32_t archiveCount_ = 0;

@@ -340,9 +340,8 @@ void BinVeskStream::sync() {
   }
 }
 
-void BinVeskStream::startWriteback(std::int64_t from, std::int64_t to) {
-  flush();
-  FileDescriptor::startWriteback(io->descriptor(), from, to - from);
+int BinVeskStream::descriptor() const {
+  return io->descriptor();
 }
 
 void BinVeskStream::discardWrites() {

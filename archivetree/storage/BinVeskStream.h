@@ -77,10 +77,8 @@ class BinVeskStream : public BinStream {
   void flush();
   /// Flushes and waits until the file's data is durable; throws the write error on failure.
   void sync();
-  /// Flushes and has the system start writing bytes [from, to) to the disk without waiting
-  /// for it, so that writing overlaps the caller's work and a later sync() waits less. Throws
-  /// the write error of the flush; the request itself is a hint whose failure is ignored.
-  void startWriteback(std::int64_t from, std::int64_t to);
+  /// The descriptor of the file object's file, or -1 when it has none.
+  int descriptor() const;
   /// Forgets writes still in the buffer without writing them, so that the file holds just
   /// what reached it (after a failed write, to cut the stream where its data really ends).
   void discardWrites();
