@@ -199,7 +199,7 @@ TreeAdder::Report Archive::add(const std::vector<std::string>& paths, const std:
   for (const std::string& path : paths) {
     adder.addPath(path);
   }
-  return adder.report();
+  return adder.takeReport();
 }
 
 // The other archive is read under its shared lock; this archive itself is read from a copy
@@ -235,7 +235,7 @@ TreeAdder::Report Archive::addFrom(const std::string& other, const std::vector<s
   for (TreeNode* node : entries) {
     adder.addFromArchive(*node, name, *stream);
   }
-  return adder.report();
+  return adder.takeReport();
 }
 
 std::vector<std::string> Archive::remove(const std::vector<std::string>& paths) {

@@ -82,6 +82,8 @@ class TreeAdder {
 
   /// What has been added so far.
   const Report& report() const noexcept { return report_; }
+  /// What has been added so far, taken out of the adder, which starts a new report.
+  Report takeReport() noexcept { return std::exchange(report_, Report()); }
 
  private:
   struct DiskEntry;
