@@ -80,8 +80,16 @@ void rethrow(const std::string& error) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
+  std::error_code ignored;  // a folder that cannot be made leaves the write to fail
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void writeFiles(const std::string& folder, const std::map<std::string, std::string>& files) {
+  for (const auto& [path, bytes] : files) {
+    writeFile(folder + "/" + path, bytes);
+  }
 }
 
 std::string readFile(const std::string& path) {

@@ -74,8 +74,10 @@ std::string veskErrorOf(const std::function<void()>& call);
 // Throws a VeskException of the text `error` unless it is empty.
 void rethrow(const std::string& error);
 
-// Writes `bytes` to a new file `path`.
+// Writes `bytes` to a new file `path`, making the folders it lies in.
 void writeFile(const std::string& path, const std::string& bytes);
+// Writes each of `files` (bytes by path relative to `folder`) below `folder`.
+void writeFiles(const std::string& folder, const std::map<std::string, std::string>& files);
 // The bytes of the file `path`.
 std::string readFile(const std::string& path);
 // The regular files below `folder` with their bytes, by path relative to `folder`.

@@ -19,7 +19,6 @@ void ArchiveFixture::makeSources(unsigned count, std::size_t largest, unsigned s
   std::mt19937 random(seed);
   for (unsigned i = 0; i < count; ++i) {
     const std::string path = "src/d" + std::to_string(i % 3) + "/f" + std::to_string(i);
-    fs::create_directories(fs::path(dir.file(path)).parent_path());
     writeFile(dir.file(path), sources[path] = randomBytes(random() % (largest + 1), seed + i));
   }
 }

@@ -54,7 +54,6 @@ TEST_F(ArchiveTest, ALargeFileIsToldAsItIsCopied) {
   for (std::size_t at = 0; at < data.size(); at += 4096) {
     data[at] = static_cast<char>(at / 4096);
   }
-  fs::create_directories(dir.file("big"));
   writeFile(dir.file("big/f"), data);
   Archive writer(archive, writing());
   writer.add({dir.file("big")});
@@ -180,7 +179,6 @@ TEST_F(ArchiveTest, NothingNestsDeeperThanASavedTreeMay) {
     }
     return path;
   };
-  fs::create_directories(dir.file("p/q"));
   writeFile(dir.file("p/q/f"), "deep");
   const std::string other = dir.file("other.vesk");
   {
@@ -211,7 +209,6 @@ TEST_F(ArchiveTest, NothingNestsDeeperThanASavedTreeMay) {
 }
 
 TEST_F(ArchiveTest, SlicesAreFoundAgainAndCheckedAgainstTheirData) {
-  fs::create_directories(dir.file("s"));
   for (const std::string name : {"changed", "first", "gone", "moved"}) {
     writeFile(dir.file("s/" + name), sources["s/" + name] = randomBytes(5000, name[0]));
   }
@@ -263,7 +260,6 @@ TEST_F(ArchiveTest, DiskSourcesAreStoredAsTheyAreNowOrStayPendingWithTheReason) 
          ::mkfifo(path.c_str(), 0644);
        },
        "no longer a regular file"}};
-  fs::create_directories(dir.file("src"));
   for (const auto& [name, change, reason] : cases) {
     writeFile(dir.file("src/" + name), randomBytes(4000, name[0]));
   }
@@ -291,7 +287,6 @@ TEST_F(ArchiveTest, DiskSourcesAreStoredAsTheyAreNowOrStayPendingWithTheReason) 
 }
 
 TEST_F(ArchiveTest, ExtractionReplacesFilesWholeAndNeverWritesThroughALink) {
-  fs::create_directories(dir.file("src"));
   for (const std::string name : {"a", "b", "c"}) {
     writeFile(dir.file("src/" + name), sources["src/" + name] = randomBytes(3000, name[0]));
   }

@@ -66,14 +66,10 @@ TEST_F(MountTest, ShowsTheStoredTreeReadOnlyAndHoldsTheArchiveUntilUnmounted) {
     GTEST_SKIP() << "no /dev/fuse or no fusermount3";
   }
   const std::string src = dir.file("src");
-  for (const auto& [path, bytes] :
-       std::map<std::string, std::string>{{"a.txt", "alpha\n"},
-                                          {"empty", ""},
-                                          {"sub/big.bin", randomBytes(1 << 20, 7)},
-                                          {"sub/deeper/c.txt", "deep\n"}}) {
-    fs::create_directories(fs::path(src + "/" + path).parent_path());
-    writeFile(src + "/" + path, bytes);
-  }
+  writeFiles(src, {{"a.txt", "alpha\n"},
+                   {"empty", ""},
+                   {"sub/big.bin", randomBytes(1 << 20, 7)},
+                   {"sub/deeper/c.txt", "deep\n"}});
   fs::create_directories(src + "/hollow");
   tool.ok({"add", archive, src});
   tool.ok({"commit", archive});
