@@ -50,24 +50,11 @@ TEST(StringTableTest, ReadsEveryTableOfItsModuleAndNamesMissingIds) {
   EXPECT_EQ(utilityStrings(20).str(), "Cannot query stream size");
 }
 
+// A standard handler catches the library's errors.
+static_assert(std::is_base_of_v<std::exception, VeskException>);
 static_assert(std::is_nothrow_copy_constructible_v<VeskException>);
 
 TEST(VeskExceptionTest, CarriesTheErrorAndThePathOfAFailedSystemCall) {
-  const std::string noEntry = std::strerror(ENOENT);
-  const VeskException system = VeskException::systemError("Cannot open", "/no/such", ENOENT);
-  EXPECT_EQ(std::string(system.what()), "Cannot open '/no/such': " + noEntry);
-  EXPECT_EQ(system.error(), ENOENT);
-  EXPECT_EQ(system.path(), "/no/such");
-  EXPECT_EQ(system.message(), system.what());  // the text names the cause already
-
-  const VeskException copy = VeskException("Cannot write to stream", EBADF, "archive");
-  EXPECT_STREQ(copy.what(), "Cannot write to stream");
-  EXPECT_EQ(copy.error(), EBADF);
-  EXPECT_EQ(copy.path(), "archive");
-  EXPECT_EQ(copy.message(),
-            "Cannot write to stream 'archive': " + std::string(std::strerror(EBADF)));
-  EXPECT_EQ(VeskException("Damaged tree").message(), "Damaged tree");
-
   test::TempDir folder;
   const std::string missing = folder.file("missing");
   MemoryStream stream;
@@ -77,7 +64,7 @@ TEST(VeskExceptionTest, CarriesTheErrorAndThePathOfAFailedSystemCall) {
   } catch (const VeskException& error) {
     EXPECT_EQ(error.error(), ENOENT);
     EXPECT_EQ(error.path(), missing);
-    EXPECT_EQ(error.message(), "Cannot open '" + missing + "': " + noEntry);
+    EXPECT_EQ(error.message(), "Cannot open '" + missing + "': " + std::strerror(ENOENT));
   }
 }
 
