@@ -52,14 +52,10 @@ class TreeNodeIteratorTest : public ::testing::Test {
   TreeNodeIterator it;
 };
 
-TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStepsFromAGivenNode) {
-  EXPECT_EQ(STEPS(firstNode, nextNode), (Nodes{a, c, d}));
-  EXPECT_EQ(STEPS(lastNode, previousNode), (Nodes{d, c, a}));
+// What each family answers is checked against the list by TreeNodeIteratorRandomTest.
+TEST_F(TreeNodeIteratorTest, TheFamiliesShareOnePositionAndStepFromAGivenNode) {
   EXPECT_EQ(STEPS(firstDirectory, nextDirectory), (Nodes{a}));
   EXPECT_EQ(it.nextFile(), d);  // the directory steps stopped on c
-  EXPECT_EQ(STEPS(lastDirectory, previousDirectory), (Nodes{a}));
-  EXPECT_EQ(STEPS(firstFile, nextFile), (Nodes{c, d}));
-  EXPECT_EQ(STEPS(lastFile, previousFile), (Nodes{d, c}));
 
   // Steps from a given node.
   DirectoryNode* e = top.addDirectory("e");  // A ~B e c d

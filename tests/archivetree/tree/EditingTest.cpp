@@ -69,6 +69,8 @@ TEST(DirectoryEditingTest, AddTreeReusesAndExtendsChainsAndRemoveMarksSubtrees) 
   DirectoryNode* b = a->findDirectory("b");
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(names(*b), "c/ d/");
+  EXPECT_EQ(root.findDirectory("a/b"), nullptr);  // a name, not a path
+  EXPECT_EQ(b->root(), &root);
 
   // Only a child can be removed; that marks its subtree and keeps it in the list.
   EXPECT_VESK_ERROR(root.remove(b), "Cannot remove node");
@@ -105,22 +107,6 @@ TEST(DirectoryQueryTest, CountsAndTotalsPassOverDeletedNodes) {
   sub->deleted(true);  // its children keep their marks but no longer count
   EXPECT_EQ(root.numberOfItems(true), 2u);
   EXPECT_EQ(root.totalFileSize(true), 134u);
-}
-
-TEST(DirectoryQueryTest, LookupsTellTheKindsApartAndPassOverDeletedNodes) {
-  Directory root;
-  DirectoryNode* dir = root.addDirectory("name");
-  FileNode* file = root.addFile("name");
-  root.addFile("gone")->deleted(true);
-  EXPECT_EQ(root.findDirectory("NAME"), dir);
-  EXPECT_EQ(root.findFile("Name"), file);
-  EXPECT_EQ(root.findDirectory("gone"), nullptr);
-  EXPECT_EQ(root.findFile("gone"), nullptr);
-  EXPECT_EQ(root.findFile("name/x"), nullptr);
-  FileNode* again = root.addFile("gone");
-  EXPECT_EQ(root.findFile("gone"), again);
-  EXPECT_EQ(root.root(), &root);
-  EXPECT_EQ(dir->addDirectory("2")->addDirectory("3")->root(), &root);
 }
 
 // Checks the child order and the count identities at every directory of a subtree.
