@@ -111,7 +111,7 @@ TEST_F(ArchiveTest, AFifoOrDeviceInPlaceOfTheStreamOrTreeIsRefused) {
     fs::remove(archive + ".toc");
     replace();
     for (const Archive::Options& options : {Archive::Options(), writing()}) {
-      EXPECT_EQ(waitFor(inChild([&] {
+      EXPECT_EQ(exitStatus(inChild([&] {
                   ::alarm(20);
                   std::ifstream status("/proc/self/status");
                   std::string line;

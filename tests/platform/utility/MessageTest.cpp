@@ -3,8 +3,6 @@
 // Covers: StringTable, utilityStrings, VeskException, MediaPrompt.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,26 +93,17 @@ TEST(MediaPromptTest, TerminalDialogue) {
 // on which "r" is typed, with standard input the terminal or /dev/null. Answers the child's
 // answer and gives back what the terminal showed.
 int askInChild(bool inputIsTerminal, std::string& shown) {
-  int terminal = -1;
-  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-  if (child == 0) {
+  test::TerminalProgram child([&] {
     if (!inputIsTerminal) {
       ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
     }
     ::_exit(MediaPrompt::askOnTerminal(nullptr, "Insert HOLIDAY", "Missing File",
                                        MediaPrompt::kRetryCancel));
-  }
-  EXPECT_GT(child, 0);
-  EXPECT_EQ(::write(terminal, "r\n", 2), 2);
-  shown.clear();
-  char bytes[256];
-  for (ssize_t got; (got = ::read(terminal, bytes, sizeof bytes)) > 0;) {
-    shown.append(bytes, static_cast<std::size_t>(got));
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ::close(terminal);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  });
+  child.type("r\n");
+  const int answer = child.finish();
+  shown = child.shown();
+  return answer;
 }
 
 TEST(MediaPromptTest, DefaultAsksOnlyAnInteractiveProcess) {

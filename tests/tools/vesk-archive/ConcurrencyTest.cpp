@@ -106,7 +106,7 @@ class ConcurrencyTest : public ToolTest {
             output + ".out", output + ".err"};
   }
   static ToolResult finish(const Running& running) {
-    return {ToolRunner::wait(running.pid), readFile(running.out), readFile(running.err)};
+    return {exitStatus(running.pid), readFile(running.out), readFile(running.err)};
   }
 
   // Polls until `done` holds or `running` ends (left to finish() to reap); answers whether

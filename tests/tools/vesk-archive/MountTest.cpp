@@ -22,7 +22,7 @@ class MountTest : public ToolTest {
     if (server_ > 0) {  // a test that failed half-way leaves nothing mounted
       std::system(("fusermount3 -u -z '" + mounted_ + "' 2>/dev/null").c_str());
       ::kill(server_, SIGTERM);
-      ToolRunner::wait(server_);
+      exitStatus(server_);
     }
   }
 
@@ -106,14 +106,14 @@ TEST_F(MountTest, ShowsTheStoredTreeReadOnlyAndHoldsTheArchiveUntilUnmounted) {
   EXPECT_EQ(::waitpid(cleanup, nullptr, WNOHANG), 0);  // still waiting for the mount
 
   EXPECT_EQ(std::system(("fusermount3 -u '" + mounted_ + "'").c_str()), 0);
-  EXPECT_EQ(ToolRunner::wait(server_), 0);
+  EXPECT_EQ(exitStatus(server_), 0);
   server_ = 0;
-  EXPECT_EQ(ToolRunner::wait(cleanup), 0);
+  EXPECT_EQ(exitStatus(cleanup), 0);
   EXPECT_FALSE(mounted(mounted_));
 
   ASSERT_TRUE(mount());  // and Ctrl-C ends it as well
   ::kill(server_, SIGINT);
-  EXPECT_EQ(ToolRunner::wait(server_), 0);
+  EXPECT_EQ(exitStatus(server_), 0);
   server_ = 0;
   EXPECT_FALSE(mounted(mounted_));
 }
