@@ -133,31 +133,27 @@ TEST_F(ArchiveTest, AFifoOrDeviceInPlaceOfTheStreamOrTreeIsRefused) {
   }
 }
 
-// The lock belongs to the open file, so this process stands in for another.
-TEST_F(ArchiveTest, OneWriterOrManyReadersAndAWaiterIsToldWhoHoldsIt) {
+// The lock belongs to the open file, so this process stands in for another. (That a reader
+// or a writer beside a writer is refused as busy, naming it, ConcurrencyTest checks with
+// the tool's --no-wait.)
+TEST_F(ArchiveTest, ManyReadersOrOneWriterAndAWaiterIsToldWhoHoldsIt) {
   const std::string holder = "pid " + std::to_string(::getpid());
   Archive::Options reading;
   reading.wait.limit = std::chrono::milliseconds(0);
   Archive::Options writingNow = writing();
   writingNow.wait.limit = reading.wait.limit;
-  auto writer = std::make_unique<Archive>(archive, writing());
-  writer->save();
-  for (const Archive::Options& options : {reading, writingNow}) {
-    try {
-      Archive second(archive, options);
-      ADD_FAILURE() << "a second Archive opened beside a writer";
-    } catch (const ArchiveError& error) {
-      EXPECT_EQ(error.kind(), ArchiveError::Kind::busy);
-      EXPECT_NE(std::string(error.what()).find(holder), std::string::npos) << error.what();
-    }
-  }
-  writer.reset();
+  Archive(archive, writing()).save();
   {
     Archive first(archive, reading);
     Archive second(archive, reading);
-    EXPECT_THROW(Archive(archive, writingNow), ArchiveError);
+    try {
+      Archive(archive, writingNow);
+      ADD_FAILURE() << "a writer opened beside readers";
+    } catch (const ArchiveError& error) {
+      EXPECT_EQ(error.kind(), ArchiveError::Kind::busy) << error.what();
+    }
   }
-  writer = std::make_unique<Archive>(archive, writing());
+  auto writer = std::make_unique<Archive>(archive, writing());
   std::thread closer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     writer.reset();
