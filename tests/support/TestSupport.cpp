@@ -1,7 +1,13 @@
 #include "TestSupport.h"
 
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -80,8 +86,16 @@ void rethrow(const std::string& error) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
+  std::error_code ignored;  // a folder that cannot be made leaves the write to fail
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void writeFiles(const std::string& folder, const std::map<std::string, std::string>& files) {
+  for (const auto& [path, bytes] : files) {
+    writeFile(folder + "/" + path, bytes);
+  }
 }
 
 std::string readFile(const std::string& path) {
@@ -97,6 +111,56 @@ std::map<std::string, std::string> filesBelow(const std::string& folder) {
     }
   }
   return files;
+}
+
+int exitStatus(pid_t process) {
+  int status = 0;
+  while (::waitpid(process, &status, 0) < 0) {
+    if (errno != EINTR) {
+      throw std::runtime_error("cannot wait for a child process");
+    }
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TerminalProgram::TerminalProgram(const std::function<void()>& work) {
+  process_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
+  if (process_ == 0) {
+    work();
+    ::_exit(127);
+  }
+  if (process_ < 0) {
+    throw std::runtime_error("cannot start a process on a terminal");
+  }
+}
+
+TerminalProgram::~TerminalProgram() {
+  ::close(terminal_);
+}
+
+bool TerminalProgram::waitFor(const std::string& text) {
+  std::size_t at = 0;
+  while ((at = shown_.find(text, found_)) == std::string::npos) {
+    pollfd ready{terminal_, POLLIN, 0};
+    char buffer[4096];
+    const ssize_t got = ::poll(&ready, 1, 60000) > 0 ? ::read(terminal_, buffer, sizeof buffer) : 0;
+    if (got <= 0) {
+      return false;
+    }
+    shown_.append(buffer, static_cast<std::size_t>(got));
+  }
+  found_ = at + text.size();
+  return true;
+}
+
+void TerminalProgram::type(const std::string& text) {
+  ASSERT_EQ(::write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+}
+
+int TerminalProgram::finish() {
+  waitFor("\x01never shown");
+  ::kill(process_, SIGKILL);
+  return exitStatus(process_);
 }
 
 }  // namespace vesk::test

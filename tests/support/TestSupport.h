@@ -1,9 +1,11 @@
 // Helpers shared by the tests: a temporary folder, files, stored blocks, a replaced volume
-// table and prompt, and a check for the library's exception.
+// table and prompt, child processes, one on a terminal of its own, and a check for the
+// library's exception.
 #ifndef VESK_TESTS_TESTSUPPORT_H
 #define VESK_TESTS_TESTSUPPORT_H
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -74,12 +76,41 @@ std::string veskErrorOf(const std::function<void()>& call);
 // Throws a VeskException of the text `error` unless it is empty.
 void rethrow(const std::string& error);
 
-// Writes `bytes` to a new file `path`.
+// Writes `bytes` to a new file `path`, making the folders it lies in.
 void writeFile(const std::string& path, const std::string& bytes);
+// Writes each of `files` (bytes by path relative to `folder`) below `folder`.
+void writeFiles(const std::string& folder, const std::map<std::string, std::string>& files);
 // The bytes of the file `path`.
 std::string readFile(const std::string& path);
 // The regular files below `folder` with their bytes, by path relative to `folder`.
 std::map<std::string, std::string> filesBelow(const std::string& folder);
+
+// The exit status of the child `process` once it ends, or 128 + the signal that ended it.
+int exitStatus(pid_t process);
+
+// A child process that runs `work`, which must not return, on a pseudo terminal of its own
+// (its controlling terminal and standard streams): the test reads what it shows and types.
+class TerminalProgram {
+ public:
+  explicit TerminalProgram(const std::function<void()>& work);
+  TerminalProgram(const TerminalProgram&) = delete;
+  TerminalProgram& operator=(const TerminalProgram&) = delete;
+  ~TerminalProgram();
+
+  // Reads until `text` has been shown behind what the last wait found; answers false when the
+  // program closed the terminal or showed nothing for a minute first.
+  bool waitFor(const std::string& text);
+  void type(const std::string& text);
+  // Waits for the program to end; kills it after a minute of silence (harmless once it ended).
+  int finish();
+  const std::string& shown() const { return shown_; }
+
+ private:
+  int terminal_ = -1;
+  pid_t process_ = -1;
+  std::string shown_;
+  std::size_t found_ = 0;
+};
 
 }  // namespace vesk::test
 

@@ -148,7 +148,7 @@ TEST_F(InterruptedCleanupTest, AUserWhoMayNotWriteIsToldTheCauseAndTheFix) {
   ::close(pipe[1]);
   const std::string text = readFile("/proc/self/fd/" + std::to_string(pipe[0]));
   ::close(pipe[0]);
-  waitFor(child);
+  exitStatus(child);
   for (const char* part : {"interrupted", "Permission denied", "a user who may write"}) {
     EXPECT_NE(text.find(part), std::string::npos) << text;
   }
@@ -254,7 +254,7 @@ class KilledProcessTest : public ArchiveFixture {
     });
     std::this_thread::sleep_for(delay);
     ::kill(child, SIGKILL);
-    waitFor(child);
+    exitStatus(child);
   }
 
   std::mt19937 random{11};

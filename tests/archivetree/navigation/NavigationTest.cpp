@@ -1,6 +1,7 @@
-// Stepping through one directory's children, looking directories and files up by path, and
-// wildcard search among the children of one directory.
-// Covers: TreeNodeIterator, TreeSearcher.
+// Stepping through one directory's children, looking directories and files up by path,
+// wildcard search among the children of one directory, and the one walk over a whole tree
+// (order, depth, where it goes below, deleted entries).
+// Covers: TreeNodeIterator, TreeSearcher, TreeWalker.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "TreeNodeIterator.h"
 #include "TreeSearcher.h"
 #include "TreeTestSupport.h"
+#include "TreeWalker.h"
 
 namespace vesk {
 namespace {
@@ -52,14 +54,10 @@ class TreeNodeIteratorTest : public ::testing::Test {
   TreeNodeIterator it;
 };
 
-TEST_F(TreeNodeIteratorTest, EveryFamilyPassesOverDeletedNodesAndStepsFromAGivenNode) {
-  EXPECT_EQ(STEPS(firstNode, nextNode), (Nodes{a, c, d}));
-  EXPECT_EQ(STEPS(lastNode, previousNode), (Nodes{d, c, a}));
+// What each family answers is checked against the list by TreeNodeIteratorRandomTest.
+TEST_F(TreeNodeIteratorTest, TheFamiliesShareOnePositionAndStepFromAGivenNode) {
   EXPECT_EQ(STEPS(firstDirectory, nextDirectory), (Nodes{a}));
   EXPECT_EQ(it.nextFile(), d);  // the directory steps stopped on c
-  EXPECT_EQ(STEPS(lastDirectory, previousDirectory), (Nodes{a}));
-  EXPECT_EQ(STEPS(firstFile, nextFile), (Nodes{c, d}));
-  EXPECT_EQ(STEPS(lastFile, previousFile), (Nodes{d, c}));
 
   // Steps from a given node.
   DirectoryNode* e = top.addDirectory("e");  // A ~B e c d
@@ -262,6 +260,31 @@ TEST(TreeSearcherTest, AnswersLiveChildrenInListOrderAndLooksThePathUpFirst) {
   EXPECT_VESK_ERROR(TreeSearcher("/*", &anonymous), "Invalid path name");
   EXPECT_VESK_ERROR(TreeSearcher("a/*", &anonymous), "Invalid directory name");
   EXPECT_VESK_ERROR(TreeSearcher("/a/*", &anonymous), "Invalid directory name");
+}
+
+TEST(TreeWalkerTest, VisitsLiveEntriesDepthFirstInTreeOrderAndGoesBelowWhereTold) {
+  DirectoryNode top("top", nullptr);
+  DirectoryNode* a = top.addDirectory("a");
+  addFile(*a->addDirectory("deep"), "x");
+  addFile(*a, "f");
+  DirectoryNode* gone = top.addDirectory("gone");
+  addFile(*gone, "hidden");
+  addFile(top, "z");
+  top.remove(gone);
+
+  std::vector<std::string> seen;
+  const auto record = [&seen](TreeNode& node, unsigned depth) {
+    seen.push_back(std::to_string(depth) + node.name().str());
+    return node.name().str() != "deep";
+  };
+  TreeWalker::walk(top, record);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1a", "2deep", "2f", "1z"}));
+  seen.clear();
+  TreeWalker::walk(top, record, true);  // the deleted folder, but nothing below it
+  EXPECT_EQ(seen, (std::vector<std::string>{"1a", "2deep", "2f", "1gone", "1z"}));
+  unsigned all = 0;
+  TreeWalker::walkAll(top, [&all](TreeNode& /*node*/) { ++all; });
+  EXPECT_EQ(all, 5u);
 }
 
 }  // namespace

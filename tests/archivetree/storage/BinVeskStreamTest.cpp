@@ -36,46 +36,6 @@ std::string readAll(BinStream& stream) {
 
 using test::veskErrorOf;
 
-TEST(BinVeskStreamTest, OpenModesOnePositionAndTheFailedState) {
-  TempDir folder;
-  const std::string path = folder.file("archive");
-  BinVeskStream(path.c_str(), OpenMode::readWrite, false).write("content", 7);
-  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite, false).size(), 7);
-  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite | OpenMode::truncate, false).size(), 0);
-
-  BinVeskStream readOnly(folder.file("new").c_str(), OpenMode::read,
-                         true);  // created, read access only
-  EXPECT_TRUE(std::filesystem::exists(folder.file("new")));
-  EXPECT_VESK_ERROR(readOnly.write("x", 1), "Cannot write to stream");
-  EXPECT_TRUE(readOnly.fail());
-  readOnly.clear();
-  EXPECT_VESK_ERROR(readOnly.setEOF(), "Set end of file failed");
-  EXPECT_FALSE(readOnly.fail());
-
-  EXPECT_VESK_ERROR(BinVeskStream(folder.file("no/such").c_str(), OpenMode::readWrite, true),
-                    "VeskCreateIO failed");
-  EXPECT_VESK_ERROR(BinVeskStream(path.c_str(), VESK_ACCESS_READ, 0, FILE_CREATE_NEW, true),
-                    "VeskCreateIO failed");
-
-  BinVeskStream stream(path.c_str(), OpenMode::readWrite, true);
-  stream.write("0123456789", 10);
-  stream.seekg(2).seekp(3, std::ios_base::cur);  // reading and writing share the position
-  EXPECT_EQ(stream.tellg(), 5);
-  char bytes[8];
-  stream.seekg(2).read(bytes, 2);
-  stream.write("ab", 2);  // where the read stopped, into the buffer
-  EXPECT_VESK_ERROR(stream.seekg(5).read(bytes, 8), "Cannot read from stream");
-  EXPECT_TRUE(stream.fail());
-  stream.clear();
-  EXPECT_VESK_ERROR(stream.seekp(-11, std::ios_base::end), "Cannot position stream");
-  stream.clear();
-  stream.seekp(6).setEOF();
-  stream.sync();
-  EXPECT_EQ(readFile(path), "0123ab");
-  const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), OpenMode::read));
-  EXPECT_EQ(readAll(*other), "0123ab");
-}
-
 // Expects `call` to throw a VeskException of `text` caused by `error` on `path`, whose
 // message() is `message`, or by default the text followed by the cause.
 void expectCause(const std::function<void()>& call, const std::string& text, int error,
@@ -94,17 +54,48 @@ void expectCause(const std::function<void()>& call, const std::string& text, int
   }
 }
 
-TEST(BinVeskStreamTest, ErrorsCarryTheErrnoAndThePath) {
+TEST(BinVeskStreamTest, OpenModesOnePositionTheFailedStateAndTheCausesOfErrors) {
   TempDir folder;
   const std::string path = folder.file("archive");
-  writeFile(path, "0123456789");
-  BinVeskStream readOnly(path.c_str(), OpenMode::read, false);
-  expectCause([&] { readOnly.write("x", 1); }, "Cannot write to stream", EBADF, path);
-  readOnly.clear();
-  char bytes[4];
-  expectCause([&] { readOnly.seekg(8).read(bytes, 4); }, "Cannot read from stream", 0, path);
-  expectCause([&] { readOnly.seekg(-1); }, "Cannot position stream", EINVAL, path);
-  expectCause([&] { readOnly.shiftBlock(8, 0, 4, 64); }, "Cannot read from stream", 0, path);
+  BinVeskStream(path.c_str(), OpenMode::readWrite, false).write("content", 7);
+  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite, false).size(), 7);
+  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite | OpenMode::truncate, false).size(), 0);
+  EXPECT_VESK_ERROR(BinVeskStream(path.c_str(), VESK_ACCESS_READ, 0, FILE_CREATE_NEW, true),
+                    "VeskCreateIO failed");
+
+  const std::string created = folder.file("new");
+  char bytes[8];
+  for (const bool buffered : {false, true}) {
+    BinVeskStream readOnly(created.c_str(), OpenMode::read, buffered);  // made, read access only
+    EXPECT_TRUE(std::filesystem::exists(created));
+    expectCause([&] { readOnly.write("x", 1); }, "Cannot write to stream", EBADF, created);
+    EXPECT_TRUE(readOnly.fail());
+    readOnly.clear();
+    EXPECT_VESK_ERROR(readOnly.setEOF(), "Set end of file failed");
+    EXPECT_FALSE(readOnly.fail());
+    expectCause([&] { readOnly.read(bytes, 1); }, "Cannot read from stream", 0, created);
+    readOnly.clear();
+    expectCause([&] { readOnly.seekg(-1); }, "Cannot position stream", EINVAL, created);
+  }
+
+  BinVeskStream stream(path.c_str(), OpenMode::readWrite, true);
+  stream.write("0123456789", 10);
+  stream.seekg(2).seekp(3, std::ios_base::cur);  // reading and writing share the position
+  EXPECT_EQ(stream.tellg(), 5);
+  stream.seekg(2).read(bytes, 2);
+  stream.write("ab", 2);  // where the read stopped, into the buffer
+  expectCause([&] { stream.seekg(5).read(bytes, 8); }, "Cannot read from stream", 0, path);
+  EXPECT_TRUE(stream.fail());
+  stream.clear();
+  expectCause([&] { stream.seekp(-11, std::ios_base::end); }, "Cannot position stream", EINVAL,
+              path);
+  stream.clear();
+  stream.seekp(6).setEOF();
+  stream.sync();
+  EXPECT_EQ(readFile(path), "0123ab");
+  const std::unique_ptr<BinStream> other(stream.matchingStream(path.c_str(), OpenMode::read));
+  EXPECT_EQ(readAll(*other), "0123ab");
+  expectCause([&] { other->shiftBlock(4, 0, 4, 64); }, "Cannot read from stream", 0, path);
 
   const std::string folderPath = folder.path().string();
   expectCause([&] { BinVeskStream(folderPath.c_str(), OpenMode::read, false); },
@@ -116,7 +107,7 @@ TEST(BinVeskStreamTest, ErrorsCarryTheErrnoAndThePath) {
   // A mode that neither reads nor writes is refused before a file is made; other bits (a
   // binary flag) add nothing.
   const std::string unmade = folder.file("unmade");
-  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite | 0x20, false).size(), 10);
+  EXPECT_EQ(BinVeskStream(path.c_str(), OpenMode::readWrite | 0x20, false).size(), 6);
   for (int mode : {0, 0x04, OpenMode::truncate | 0x20}) {
     expectCause([&] { BinVeskStream(unmade.c_str(), mode, false); }, "Invalid open mode", EINVAL,
                 unmade);

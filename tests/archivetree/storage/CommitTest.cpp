@@ -1,8 +1,11 @@
-// Commit of pending files into an archive stream, and the records it leaves.
-// Covers: DirectoryNode::commit, UncommittedFileNode, UncommittedArchiveNode,
-// CommittedFiles, ConCommittedFiles, ProgressMeter.
+// Commit of pending files into an archive stream and the records it leaves; cleanup of
+// deleted data out of the stream, and the chain check.
+// Covers: DirectoryNode::commit, cleanup and verifyCommitted, UncommittedFileNode,
+// UncommittedArchiveNode, CommittedFiles, ConCommittedFiles, ConFileString, ProgressMeter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -21,6 +24,17 @@ using test::block;
 using test::prefix;
 using test::ScopedAnswerer;
 
+// Cleans `archive` up by `root`; answers the names of the files whose blocks it removed.
+std::vector<std::string> clean(DirectoryNode& root, BinStream& archive) {
+  ConFileString removed;
+  root.cleanup(archive, removed);
+  std::vector<std::string> names;
+  for (const FileString& name : removed) {
+    names.push_back(name.str());
+  }
+  return names;
+}
+
 class CommitTest : public ::testing::Test {
  protected:
   // A source file of `bytes` in the temporary folder; answers its path.
@@ -33,6 +47,12 @@ class CommitTest : public ::testing::Test {
   }
   unsigned commit(DirectoryNode& directory, std::uint32_t archiveCount = 7) {
     return directory.commit(archive_, records_, meter_, archiveCount);
+  }
+  // Commits a file of `data` into `directory`; answers its committed node.
+  FileNode* store(DirectoryNode& directory, const std::string& name, const std::string& data) {
+    pending(directory, source(name, data), static_cast<unsigned>(data.size()));
+    commit(directory);
+    return const_cast<FileNode*>(records_.back().file());
   }
 
   test::TempDir folder_;
@@ -224,6 +244,132 @@ TEST_F(CommitTest, StreamFailuresPassOutAndKeepEarlierWork) {
   EXPECT_EQ(records_.std::vector<CommittedFiles>::size(), 1u);
   EXPECT_FALSE(second->deleted());
   EXPECT_EQ(root.numberOfUncommittedFiles(false), 1u);
+}
+
+TEST_F(CommitTest, SharedBlocksSurviveAndGoOnceWithTheirLastUsers) {
+  DirectoryNode root;
+  FileNode* original = store(root, "original", "shared data");
+  FileNode* after = store(root, "after", "tail");
+  DirectoryNode* copies = root.addDirectory("copies");
+  copies->clone(root);  // the copies point at the same blocks
+  copies->remove(copies->findFile("after"));
+  EXPECT_TRUE(clean(root, archive_).empty());
+  EXPECT_EQ(archive_.bytes(), block("shared data") + block("tail"));
+  root.remove(original);  // with its copy: two records of one block, which goes once
+  copies->remove(copies->findFile("original"));
+  pending(root, source("new", "new"), 3);
+  ConFileString removed;  // a commit that cleans up too
+  EXPECT_EQ(root.commit(archive_, records_, removed, meter_, 2), 1u);
+  EXPECT_EQ(removed.size(), 2u);
+  EXPECT_EQ(archive_.bytes(), block("tail") + block("new"));
+  EXPECT_EQ(after->offsetPrefix(), 0);
+}
+
+TEST_F(CommitTest, VerifyCommittedFollowsTheChain) {
+  const std::pair<std::string, bool> archives[] = {
+      {"", true},
+      {block("ab") + block("c"), true},
+      {block("ab") + block("c") + prefix(0), false},
+      {block("ab") + block("c").substr(0, 8), false},
+      {block("ab") + std::string(8, '\xFF'), false},
+  };
+  DirectoryNode root;
+  for (const auto& [bytes, chained] : archives) {
+    archive_.bytes() = bytes;
+    EXPECT_EQ(root.verifyCommitted(archive_), chained) << bytes.size();
+  }
+  archive_.bytes() = block("ab") + "xyz";
+  EXPECT_VESK_ERROR(root.verifyCommitted(archive_), "Cannot read from stream");
+}
+
+// Commits random files into nested folders, deletes a random part, cleans up and compares
+// the whole archive, every survivor's block and the reported names (in the order of the
+// walk, which is that of the blocks) with what is expected.
+void cleanRandomTree(unsigned seed, bool reload) {
+  test::TempDir folder;
+  std::mt19937 random(seed);
+  DirectoryNode root;
+  std::vector<DirectoryNode*> directories{&root};
+  for (int i = 0; i < 30; ++i) {
+    DirectoryNode* parent = directories[random() % directories.size()];
+    directories.push_back(parent->addDirectory("d" + std::to_string(i)));
+  }
+  std::vector<std::string> data;  // of the file fN, by N
+  for (int i = 0; i < 300; ++i) {
+    const std::string path = folder.file("f" + std::to_string(i));
+    data.emplace_back(random() % 3 == 0 ? 0 : random() % 5000, static_cast<char>('a' + i % 26));
+    test::writeFile(path, data.back());
+    directories[random() % directories.size()]->addUncommittedFile(
+        path, static_cast<unsigned>(data.back().size()), TimeDate(), 0);
+  }
+  const auto dataOf = [&data](const FileNode& file) -> const std::string& {
+    return data[std::stoul(file.name().str().substr(1))];
+  };
+  MemoryStream archive;
+  ConCommittedFiles records;
+  test::Meter meter;
+  ASSERT_EQ(root.commit(archive, records, meter, 1), 300u);
+
+  const std::vector<FileNode*> all = test::allFiles(root);
+  const auto hasData = [](const FileNode* file) { return file->fileSize() > 0; };
+  const FileNode* first = *std::find_if(all.begin(), all.end(), hasData);
+  const FileNode* last = *std::find_if(all.rbegin(), all.rend(), hasData);
+  for (FileNode* file : all) {
+    // In odd seeds the first and the last block go, so that everything or nothing moves.
+    if (random() % 4 == 0 || (seed % 2 == 1 && (file == first || file == last))) {
+      file->parent()->remove(file);
+    }
+  }
+  directories[1 + random() % (directories.size() - 1)]->deleted(true);  // its files unmarked
+  for (int i = 0; i < 2; ++i) {  // marks their whole subtrees
+    DirectoryNode* victim = directories[1 + random() % (directories.size() - 1)];
+    victim->parent()->remove(victim);
+  }
+  // The blocks in order, less those with data of deleted files and of deleted directories'
+  // files. A deleted directory is stored without children: reloaded, it no longer knows
+  // their blocks, and cleanup leaves them where they are.
+  std::vector<FileNode*> files = test::allFiles(root);
+  std::sort(files.begin(), files.end(),
+            [](FileNode* x, FileNode* y) { return x->offsetPrefix() < y->offsetPrefix(); });
+  std::string expected;
+  std::vector<std::string> expectedRemoved;
+  for (const FileNode* file : files) {
+    bool ancestorDeleted = false;
+    for (const TreeNode* node = file->parent(); node != nullptr; node = node->parent()) {
+      ancestorDeleted = ancestorDeleted || node->deleted();
+    }
+    if (file->fileSize() > 0 &&
+        (reload ? !ancestorDeleted && file->deleted() : ancestorDeleted || file->deleted())) {
+      expectedRemoved.push_back(file->pathName().str());
+    } else {
+      expected += block(dataOf(*file));
+    }
+  }
+
+  DirectoryNode reloaded;
+  DirectoryNode* tree = &root;
+  if (reload) {
+    test::roundTrip(root, reloaded);
+    tree = &reloaded;
+  }
+  EXPECT_EQ(clean(*tree, archive), expectedRemoved);
+  EXPECT_EQ(archive.bytes(), expected);
+  EXPECT_FALSE(tree->verifyCommitted(archive));  // the empty blocks' zero prefixes
+  for (const FileNode* file : test::allFiles(*tree)) {
+    if (!file->deleted()) {
+      const auto at = static_cast<std::size_t>(file->offsetPrefix());
+      ASSERT_EQ(archive.bytes().substr(at, 8 + file->fileSize()), block(dataOf(*file)));
+    }
+  }
+  EXPECT_TRUE(clean(*tree, archive).empty());
+  EXPECT_EQ(archive.bytes(), expected);
+}
+
+TEST(CleanupRandomTest, SurvivorsKeepTheirData) {
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    cleanRandomTree(seed, false);
+  }
+  cleanRandomTree(5, true);
 }
 
 }  // namespace

@@ -60,7 +60,6 @@ class ConcurrencyTest : public ToolTest {
   // Writes `count` files of mixed sizes below the folder `name` and answers the folder; with
   // `live`, the archive is expected to hold them from now on.
   std::string writeFiles(const std::string& name, unsigned count, bool live = true) {
-    fs::create_directories(dir.file(name));
     for (unsigned i = 0; i < count; ++i) {
       const std::string path = name + "/f" + std::to_string(i);
       const std::string bytes = randomBytes(i % 4 == 0 ? 60000 + 997 * i : 311 * i % 5000, ++seed_);
@@ -107,7 +106,7 @@ class ConcurrencyTest : public ToolTest {
             output + ".out", output + ".err"};
   }
   static ToolResult finish(const Running& running) {
-    return {ToolRunner::wait(running.pid), readFile(running.out), readFile(running.err)};
+    return {exitStatus(running.pid), readFile(running.out), readFile(running.err)};
   }
 
   // Polls until `done` holds or `running` ends (left to finish() to reap); answers whether

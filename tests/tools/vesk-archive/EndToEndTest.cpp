@@ -1,8 +1,12 @@
-// End-to-end tests of vesk-archive: the built binary run on real files.
+// End-to-end tests of vesk-archive: the built binary run on real files as people use an
+// archiver: its conventions, updates, links, JSON output, exit statuses, and archives made to
+// harm the one who reads them.
+#include <chrono>
 #include <map>
 #include <tuple>
 
 #include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
 #include "BinVeskStream.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
@@ -17,7 +21,8 @@ using ::testing::Not;
 
 class EndToEndTest : public ToolTest {
  protected:
-  // Writes a folder tree below src/ and answers its files by path below the test folder.
+  // Writes a folder tree below src/, adds and commits it; answers its files by path below the
+  // test folder.
   std::map<std::string, std::string> makeSources() {
     const std::map<std::string, std::string> files = {
         {"src/a.txt", "alpha\n"},
@@ -27,11 +32,8 @@ class EndToEndTest : public ToolTest {
         {"src/gone/x.bin", randomBytes(5000, 2)},
         {"src/gone/y.bin", randomBytes(7000, 3)},
     };
-    for (const auto& [path, bytes] : files) {
-      fs::create_directories(fs::path(dir.file(path)).parent_path());
-      writeFile(dir.file(path), bytes);
-    }
-    tool.ok({"add", archive, dir.file("src")});
+    writeFiles(dir.path().string(), files);
+    tool.ok({"add", archive, src});
     tool.ok({"commit", archive});
     return files;
   }
@@ -44,6 +46,11 @@ class EndToEndTest : public ToolTest {
     return result.err;
   }
 
+  nlohmann::json json(const std::vector<std::string>& arguments, int status = 0) {
+    return nlohmann::json::parse(tool.run(arguments, status).out);
+  }
+  static long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
   // Writes a tree of files in the top directory, given by name, size and block position.
   void writeTree(const std::vector<std::tuple<const char*, unsigned, std::int64_t>>& entries) {
     DirectoryNode root("archive", nullptr);
@@ -53,23 +60,133 @@ class EndToEndTest : public ToolTest {
     BinVeskStream out((archive + ".toc").c_str(), OpenMode::write | OpenMode::truncate, false);
     root.output(out);
   }
+
+  std::string src = dir.file("src");
 };
+
+TEST_F(EndToEndTest, QuietHumanSizesCatFindExtractHereAndJsonOutput) {
+  EXPECT_EQ(tool.ok({"--version"}).out, "vesk-archive 1.0.0\n");
+  EXPECT_THAT(tool.run({"bogus", archive}, 1).err, HasSubstr("unknown command 'bogus'"));
+  writeFile(src + "/big.bin", randomBytes(3000, 1));
+  writeFile(src + "/sub/notes.txt", "n");
+  EXPECT_EQ(tool.ok({"add", "-q", archive, src}).out, "");
+  EXPECT_EQ(tool.ok({"-q", "commit", archive}).out, "");
+  EXPECT_THAT(tool.ok({"ls", "-lhR", archive}).out, HasSubstr("2.9 KiB  stored"));
+  EXPECT_THAT(tool.ok({"ls", "-l", archive, "src"}).out, HasSubstr(" 3000  stored"));
+  EXPECT_EQ(tool.ok({"find", "-R", archive, "*.TXT"}).out, "src/sub/notes.txt\n");
+  EXPECT_EQ(tool.ok({"cat", archive, "src/sub/notes.txt", "src/sub/notes.txt"}).out, "nn");
+
+  tool.here = dir.file("here");
+  fs::create_directories(tool.here);
+  tool.ok({"extract", archive, "src/sub"});
+  EXPECT_EQ(readFile(tool.here + "/sub/notes.txt"), "n");
+  writeFile(tool.here + "/sub/notes.txt", "mine");
+  EXPECT_THAT(tool.run({"extract", archive, "src/sub"}, 1).err, HasSubstr("exists, left as it"));
+  tool.ok({"extract", "--keep", archive, "src/sub"});
+  EXPECT_EQ(readFile(tool.here + "/sub/notes.txt"), "mine");
+  tool.ok({"extract", "--overwrite", archive, "src/sub"});
+  EXPECT_EQ(readFile(tool.here + "/sub/notes.txt"), "n");
+
+  tool.ok({"add", archive, src + "/sub/notes.txt", "--to", "later"});
+  const nlohmann::json listed = json({"ls", "--json", "-R", archive});
+  EXPECT_EQ(listed["archive"], archive);
+  ASSERT_EQ(listed["entries"].size(), 6u);
+  EXPECT_EQ(listed["entries"][0]["path"], "later");
+  EXPECT_EQ(listed["entries"][0]["type"], "directory");
+  EXPECT_EQ(listed["entries"][1]["type"], "pending");
+  EXPECT_EQ(listed["entries"][5]["path"], "src/big.bin");
+  EXPECT_EQ(listed["entries"][5]["size"], 3000);
+  EXPECT_EQ(listed["entries"][5]["type"], "file");
+  EXPECT_FALSE(listed["entries"][5]["readOnly"]);
+
+  const nlohmann::json found = json({"find", "--json", "-R", archive, "*.txt"});
+  EXPECT_EQ(found["entries"].size(), 2u);
+  EXPECT_EQ(json({"find", "--json", archive, "*.none"}, 1)["entries"].size(), 0u);
+
+  const nlohmann::json info = json({"info", "--json", archive});
+  EXPECT_EQ(info["storedFiles"], 2);
+  EXPECT_EQ(info["pendingFiles"], 1);
+  EXPECT_EQ(info["storedBytes"], 3001);
+  EXPECT_EQ(info["streamBytes"], fs::file_size(archive));
+  EXPECT_TRUE(info["sound"]);
+
+  const nlohmann::json verified = json({"verify", "--json", archive});
+  EXPECT_TRUE(verified["sound"]);
+  EXPECT_EQ(verified["liveFiles"], 2);
+  EXPECT_TRUE(verified["problems"].empty());
+}
+
+TEST_F(EndToEndTest, NamesAreShownEscapedAndCaseClashesToldAsSuch) {
+  const std::string evil = "evil\x1b[2J\nf 0 stored fake";
+  writeFile(src + "/a/Read.me", "1");
+  writeFile(src + "/a/" + evil, "2");
+  writeFile(src + "/b/READ.ME", "3");
+  tool.ok({"add", archive, src + "/a/Read.me", src + "/a/" + evil});
+  EXPECT_THAT(tool.ok({"add", archive, src + "/b/READ.ME"}).out,
+              HasSubstr("'READ.ME' differs only in letter case from 'Read.me'"));
+  EXPECT_THAT(tool.ok({"add", "-u", archive, src + "/a/Read.me", src + "/b/READ.ME"}).out,
+              HasSubstr("added 0 pending files to " + archive + ", 2 unchanged"));
+  const std::string listed = tool.ok({"ls", archive}).out;
+  EXPECT_THAT(listed, HasSubstr("evil\\x1b[2J\\nf 0 stored fake\n"));
+  EXPECT_EQ(lines(listed), 3);
+}
+
+TEST_F(EndToEndTest, AddUpdateStoresOnlyWhatChangedAndExcludeLeavesOut) {
+  for (int file = 0; file < 5; ++file) {
+    writeFile(src + "/f" + std::to_string(file) + ".txt", "v1-" + std::to_string(file));
+  }
+  writeFile(src + "/scratch.tmp", "x");
+  const std::vector<std::string> add = {"add", "-u", "--exclude", "*.TMP", archive, src};
+  EXPECT_THAT(tool.ok(add).out, HasSubstr("added 5 pending files"));
+  EXPECT_THAT(tool.ok({"commit", archive}).out, HasSubstr("stored 5 of 5"));
+  EXPECT_THAT(tool.ok(add).out, HasSubstr("added 0 pending files to " + archive + ", 5 unchanged"));
+  EXPECT_THAT(tool.ok({"commit", archive}).out, HasSubstr("nothing to commit"));
+
+  const auto size = fs::file_size(archive);
+  writeFile(src + "/f1.txt", "a longer text");  // size
+  const std::string f2 = src + "/f2.txt";
+  fs::last_write_time(f2, fs::last_write_time(f2) - std::chrono::hours(1));  // time alone
+  EXPECT_THAT(tool.ok(add).out, HasSubstr("added 2 pending files"));
+  EXPECT_THAT(tool.ok({"commit", archive}).out, HasSubstr("stored 2 of 2"));
+  EXPECT_EQ(fs::file_size(archive), size + 8 + 13 + 8 + 4);
+  const std::string listed = tool.ok({"ls", "-R", archive}).out;
+  EXPECT_THAT(listed, Not(HasSubstr("(1)")));
+  EXPECT_THAT(listed, Not(HasSubstr("scratch")));
+  EXPECT_EQ(tool.ok({"cat", archive, "src/f1.txt", "src/f2.txt"}).out, "a longer textv1-2");
+}
+
+TEST_F(EndToEndTest, LinksAreFollowedWithoutLoopsOrPassedOverInOneLine) {
+  writeFile(src + "/real/data.txt", "data");
+  fs::create_symlink("real/data.txt", src + "/file-link");
+  fs::create_directory_symlink("real", src + "/folder-link");
+  fs::create_directory_symlink("..", src + "/real/up");
+  fs::create_symlink("nowhere", src + "/broken");
+  const ToolResult followed = tool.ok({"add", archive, src});
+  EXPECT_EQ(lines(followed.err), 1);
+  EXPECT_THAT(followed.err, HasSubstr("passed over 3 symbolic links"));  // broken, up twice
+  tool.ok({"commit", archive});
+  EXPECT_EQ(tool.ok({"cat", archive, "src/file-link", "src/folder-link/data.txt"}).out, "datadata");
+
+  const std::string other = dir.file("other.vesk");
+  const ToolResult passed = tool.ok({"add", "--no-follow", other, src});
+  EXPECT_EQ(lines(passed.err), 1);
+  EXPECT_THAT(passed.err, HasSubstr("passed over 4 symbolic links"));
+  EXPECT_EQ(tool.ok({"ls", "-R", other}).out, "src/\nsrc/real/\nsrc/real/data.txt\n");
+}
 
 TEST_F(EndToEndTest, AddCommitListFindAddFromRemoveCleanupVerifyAndExtractAFolderTree) {
   const auto files = makeSources();
   EXPECT_THAT(tool.ok({"ls", "-R", archive, "./"}).out, HasSubstr("src/sub/deeper/c.txt\n"));
   EXPECT_EQ(tool.ok({"find", archive, "src/sub/*.BIN"}).out, "src/sub/b.bin\n");
 
-  // Entries copied into another archive read back from there, also one whose block a cleanup
-  // of this archive moved after it was added. Tree paths ignore case and outer
-  // separators, and take '\\' for '/'.
+  // Entries copied into another archive read back from there. Tree paths ignore case and
+  // outer separators, and take '\\' for '/'.
   const std::string other = dir.file("other.vesk");
   tool.ok({"add-from", other, archive, "/SRC\\sub/", "--to", "imported"});
   tool.ok({"commit", other});
   tool.ok({"extract", other, "imported/sub", "-C", dir.file("imported")});
   EXPECT_EQ(readFile(dir.file("imported/sub/b.bin")), files.at("src/sub/b.bin"));
   EXPECT_EQ(readFile(dir.file("imported/sub/deeper/c.txt")), files.at("src/sub/deeper/c.txt"));
-  tool.ok({"add-from", other, archive, "src/sub/b.bin"});
 
   tool.ok({"rm", archive, "src/gone", "src/a.txt"});
   EXPECT_THAT(tool.ok({"ls", "-R", archive}).out, Not(HasSubstr("gone")));
@@ -85,9 +202,6 @@ TEST_F(EndToEndTest, AddCommitListFindAddFromRemoveCleanupVerifyAndExtractAFolde
   // The deleted directory was saved without its files: their blocks are named by nothing.
   EXPECT_THAT(cleaned.out, HasSubstr("removed 2 blocks no entry named"));
   EXPECT_EQ(fs::file_size(archive), 8 + 0 + 8 + 100000 + 8 + 10u);
-  tool.ok({"commit", other});  // the slice is found again where the cleanup moved its block
-  tool.ok({"extract", other, "b.bin", "-C", dir.file("moved")});
-  EXPECT_EQ(readFile(dir.file("moved/b.bin")), files.at("src/sub/b.bin"));
 
   // A journal torn before its begin record was whole belongs to no cleanup: the next command
   // throws it away, and nothing moves.
@@ -112,8 +226,6 @@ TEST_F(EndToEndTest, WrongUseEndsWithStatus1AndDamageWithStatus2AndAClearLine) {
   fails({"add", archive, dir.file("missing")}, 1, "missing");
   makeSources();
   fails({"rm", archive, "src/nothing"}, 1, "no entry 'src/nothing'");
-  fails({"find", archive, "src/*.none"}, 1, "");
-  fails({"frobnicate"}, 1, "");
 
   const std::string toc = readFile(archive + ".toc");
   writeFile(archive + ".toc", toc.substr(0, toc.size() / 2));

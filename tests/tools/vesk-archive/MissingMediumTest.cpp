@@ -1,8 +1,5 @@
 // A commit that meets a missing source asks for it on the terminal. (The demo answers through
 // the replaceable prompt, with a volume table of its own: see EndToEndTest.)
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -14,56 +11,6 @@ namespace {
 
 using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
-
-// vesk-archive on a pseudo terminal of its own, so that it asks there.
-class TerminalProgram {
- public:
-  explicit TerminalProgram(const std::vector<std::string>& arguments) {
-    process_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
-    if (process_ == 0) {
-      ::execv(ToolRunner::binary(), ToolRunner::commandLine(arguments).data());
-      ::_exit(127);
-    }
-    if (process_ < 0) {
-      throw std::runtime_error("cannot start vesk-archive on a terminal");
-    }
-  }
-  ~TerminalProgram() { ::close(terminal_); }
-
-  // Reads until `text` has been shown behind what the last wait found; answers false when the
-  // program closed the terminal or showed nothing for a minute first.
-  bool waitFor(const std::string& text) {
-    std::size_t at = 0;
-    while ((at = shown_.find(text, found_)) == std::string::npos) {
-      pollfd ready{terminal_, POLLIN, 0};
-      char buffer[4096];
-      const ssize_t got =
-          ::poll(&ready, 1, 60000) > 0 ? ::read(terminal_, buffer, sizeof buffer) : 0;
-      if (got <= 0) {
-        return false;
-      }
-      shown_.append(buffer, static_cast<std::size_t>(got));
-    }
-    found_ = at + text.size();
-    return true;
-  }
-  void type(const std::string& text) {
-    ASSERT_EQ(::write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  }
-  // Waits for the program to end; kills it after a minute of silence (harmless once it ended).
-  int finish() {
-    waitFor("\x01never shown");
-    ::kill(process_, SIGKILL);
-    return ToolRunner::wait(process_);
-  }
-  const std::string& shown() const { return shown_; }
-
- private:
-  int terminal_ = -1;
-  pid_t process_ = -1;
-  std::string shown_;
-  std::size_t found_ = 0;
-};
 
 class MissingMediumTest : public ToolTest {};
 
@@ -78,7 +25,10 @@ TEST_F(MissingMediumTest, TheTerminalIsAskedForMissingFilesAndRetryCancelAndCtrl
   fs::remove(dir.file("b.jpg"));
   fs::remove(dir.file("c.jpg"));
 
-  TerminalProgram program({"commit", archive});
+  const std::vector<std::string> commit = {"commit", archive};
+  // On a terminal of its own, so that it asks there.
+  TerminalProgram program(
+      [&] { ::execv(ToolRunner::binary(), ToolRunner::commandLine(commit).data()); });
   // a.jpg is put back before Retry; for c.jpg Ctrl-C, and should it come before the prompt
   // reads, the prompt reads the "c" instead.
   const std::pair<const char*, const char*> answers[] = {

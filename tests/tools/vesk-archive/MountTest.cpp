@@ -22,7 +22,7 @@ class MountTest : public ToolTest {
     if (server_ > 0) {  // a test that failed half-way leaves nothing mounted
       std::system(("fusermount3 -u -z '" + mounted_ + "' 2>/dev/null").c_str());
       ::kill(server_, SIGTERM);
-      ToolRunner::wait(server_);
+      exitStatus(server_);
     }
   }
 
@@ -66,14 +66,10 @@ TEST_F(MountTest, ShowsTheStoredTreeReadOnlyAndHoldsTheArchiveUntilUnmounted) {
     GTEST_SKIP() << "no /dev/fuse or no fusermount3";
   }
   const std::string src = dir.file("src");
-  for (const auto& [path, bytes] :
-       std::map<std::string, std::string>{{"a.txt", "alpha\n"},
-                                          {"empty", ""},
-                                          {"sub/big.bin", randomBytes(1 << 20, 7)},
-                                          {"sub/deeper/c.txt", "deep\n"}}) {
-    fs::create_directories(fs::path(src + "/" + path).parent_path());
-    writeFile(src + "/" + path, bytes);
-  }
+  writeFiles(src, {{"a.txt", "alpha\n"},
+                   {"empty", ""},
+                   {"sub/big.bin", randomBytes(1 << 20, 7)},
+                   {"sub/deeper/c.txt", "deep\n"}});
   fs::create_directories(src + "/hollow");
   tool.ok({"add", archive, src});
   tool.ok({"commit", archive});
@@ -110,14 +106,14 @@ TEST_F(MountTest, ShowsTheStoredTreeReadOnlyAndHoldsTheArchiveUntilUnmounted) {
   EXPECT_EQ(::waitpid(cleanup, nullptr, WNOHANG), 0);  // still waiting for the mount
 
   EXPECT_EQ(std::system(("fusermount3 -u '" + mounted_ + "'").c_str()), 0);
-  EXPECT_EQ(ToolRunner::wait(server_), 0);
+  EXPECT_EQ(exitStatus(server_), 0);
   server_ = 0;
-  EXPECT_EQ(ToolRunner::wait(cleanup), 0);
+  EXPECT_EQ(exitStatus(cleanup), 0);
   EXPECT_FALSE(mounted(mounted_));
 
   ASSERT_TRUE(mount());  // and Ctrl-C ends it as well
   ::kill(server_, SIGINT);
-  EXPECT_EQ(ToolRunner::wait(server_), 0);
+  EXPECT_EQ(exitStatus(server_), 0);
   server_ = 0;
   EXPECT_FALSE(mounted(mounted_));
 }

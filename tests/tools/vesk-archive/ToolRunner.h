@@ -5,11 +5,9 @@
 #define VESK_TESTS_TOOLRUNNER_H
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -83,22 +81,12 @@ class ToolRunner {
     return process;
   }
 
-  // Waits for `process` and answers its status as ToolResult holds it.
-  static int wait(pid_t process) {
-    int status = 0;
-    while (::waitpid(process, &status, 0) < 0) {
-      if (errno != EINTR) {
-        throw std::runtime_error("cannot wait for vesk-archive");
-      }
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-
   // Runs vesk-archive with `arguments`, waits for it, and expects it to end with `expected`.
   ToolResult run(const std::vector<std::string>& arguments, int expected) const {
     const std::string out = folder_ + "/.tool-out";
     const std::string err = folder_ + "/.tool-err";
-    ToolResult result{wait(start(arguments, out, err, {}, here)), readFile(out), readFile(err)};
+    ToolResult result{exitStatus(start(arguments, out, err, {}, here)), readFile(out),
+                      readFile(err)};
     EXPECT_EQ(result.status, expected) << arguments.front() << ": " << result.err;
     return result;
   }
