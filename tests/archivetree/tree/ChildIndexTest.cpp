@@ -4,6 +4,7 @@
 // behind its back. (A wide directory is looked up through paths in LimitsTest.)
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <random>
 #include <string>
@@ -111,8 +112,22 @@ void addAndCheck(DirectoryNode& directory, bool isDirectory, const std::string& 
   ASSERT_EQ(at == listOf(directory).end() ? nullptr : at->get(), next) << "added " << name;
 }
 
-// One change of any kind, through add() or behind the index's back.
-void changeAtRandom(std::unique_ptr<DirectoryNode>& directory, std::mt19937& random, Names& names) {
+// A file named to sort behind every name Names makes, so that the list keeps add()'s order.
+TreeNode* lastFile(DirectoryNode& directory) {
+  static unsigned counter = 0;
+  char name[16];
+  std::snprintf(name, sizeof name, "~%06u", ++counter);
+  return newNode(directory, false, name);
+}
+
+bool endsWithFile(DirectoryNode& directory) {
+  return !directory.empty() && directory.List::back()->directory() == nullptr;
+}
+
+// One change of any kind, through add() or behind the index's back. A tidy change keeps the
+// list in add()'s order, so that the index stays in use and must follow it.
+void changeAtRandom(std::unique_ptr<DirectoryNode>& directory, std::mt19937& random, Names& names,
+                    bool tidy) {
   DirectoryNode& d = *directory;
   TreeNode* child = anyChild(d, random);
   switch (random() % 20) {
@@ -124,29 +139,37 @@ void changeAtRandom(std::unique_ptr<DirectoryNode>& directory, std::mt19937& ran
       if (child != nullptr)
         child->deleted(!child->deleted());
       return;
-    case 2:
+    case 2:  // a tidy rename keeps the child's place: nothing orders between the two names
       if (child != nullptr && random() % 4 == 0)
-        child->name(names.any());
+        child->name(tidy ? child->name().str() + "\x01" : names.any());
       return;
     case 3:
-      d.push_back(SmartPointer<TreeNode>(newNode(d, random() % 2 == 0, names.any())));
+      d.push_back(
+          SmartPointer<TreeNode>(tidy ? lastFile(d) : newNode(d, random() % 2 == 0, names.any())));
       return;
     case 4:  // behind its back, but the list's size tells
-      listOf(d).push_back(SmartPointer<TreeNode>(newNode(d, false, names.any())));
+      listOf(d).push_back(
+          SmartPointer<TreeNode>(tidy ? lastFile(d) : newNode(d, false, names.any())));
       return;
     case 5:
       if (child != nullptr && random() % 2 == 0)
         d.erase(std::next(d.List::begin(), 0));
       return;
-    case 6:
-      if (!d.empty()) {
-        *std::prev(d.List::end()) = SmartPointer<TreeNode>(newNode(d, false, names.any()));
+    case 6:  // the same size: only the telling tells
+      if (!d.empty() && (!tidy || endsWithFile(d))) {
+        *std::prev(d.List::end()) =
+            SmartPointer<TreeNode>(tidy ? lastFile(d) : newNode(d, false, names.any()));
         d.childrenChanged();
       }
       return;
     case 7:
-      if (d.size() > 1)
+      if (tidy) {
+        List more;
+        more.push_back(SmartPointer<TreeNode>(lastFile(d)));
+        d.splice(d.List::end(), more);
+      } else if (d.size() > 1) {
         d.splice(d.List::begin(), d, std::prev(d.List::end()));
+      }
       return;
     case 8:
       if (random() % 8 == 0)
@@ -164,16 +187,23 @@ void changeAtRandom(std::unique_ptr<DirectoryNode>& directory, std::mt19937& ran
   }
 }
 
-void checkLookups(DirectoryNode& directory, Names& names) {
+void checkLookup(DirectoryNode& directory, const FileString& name) {
+  ASSERT_EQ(directory.findDirectory(name), walkedFind(directory, name, 1)) << name;
+  ASSERT_EQ(directory.findFile(name), walkedFind(directory, name, 2)) << name;
+  TreeNode* first = walkedFind(directory, name, 0);
+  ASSERT_EQ(directory.findChild(name, nullptr), first) << name;
+  TreeSearcher searcher(directory.name().str() + "/" + name.str(), &directory);
+  ASSERT_EQ(searcher.first(), first);
+  ASSERT_EQ(searcher.next(), walkedFind(directory, name, 0, first)) << name;
+}
+
+// Names Names makes, and names of children there are, whose answers a stale index gets wrong.
+void checkLookups(DirectoryNode& directory, Names& names, std::mt19937& random) {
   for (int probe = 0; probe < 12; ++probe) {
-    const FileString name = names.any();
-    ASSERT_EQ(directory.findDirectory(name), walkedFind(directory, name, 1)) << name;
-    ASSERT_EQ(directory.findFile(name), walkedFind(directory, name, 2)) << name;
-    TreeNode* first = walkedFind(directory, name, 0);
-    ASSERT_EQ(directory.findChild(name, nullptr), first) << name;
-    TreeSearcher searcher(directory.name().str() + "/" + name.str(), &directory);
-    ASSERT_EQ(searcher.first(), first);
-    ASSERT_EQ(searcher.next(), walkedFind(directory, name, 0, first)) << name;
+    ASSERT_NO_FATAL_FAILURE(checkLookup(directory, names.any()));
+    if (TreeNode* child = anyChild(directory, random)) {
+      ASSERT_NO_FATAL_FAILURE(checkLookup(directory, child->name()));
+    }
   }
 }
 
@@ -183,6 +213,7 @@ TEST(ChildIndexTest, AnswersAsTheWalksOfTheListAfterEveryKindOfChange) {
     Names names(random);
     auto directory = std::make_unique<DirectoryNode>("top", nullptr);
     const bool orderKept = seed % 3 == 0;  // only add() and remove(): the index stays in use
+    const bool tidy = seed % 3 == 1;
     for (int step = 0; step < 600; ++step) {
       if (orderKept) {
         TreeNode* child = anyChild(*directory, random);
@@ -192,9 +223,9 @@ TEST(ChildIndexTest, AnswersAsTheWalksOfTheListAfterEveryKindOfChange) {
           ASSERT_NO_FATAL_FAILURE(addAndCheck(*directory, random() % 3 == 0, names.any()));
         }
       } else {
-        ASSERT_NO_FATAL_FAILURE(changeAtRandom(directory, random, names));
+        ASSERT_NO_FATAL_FAILURE(changeAtRandom(directory, random, names, tidy));
       }
-      ASSERT_NO_FATAL_FAILURE(checkLookups(*directory, names))
+      ASSERT_NO_FATAL_FAILURE(checkLookups(*directory, names, random))
           << "seed " << seed << " step " << step;
     }
   }
