@@ -169,7 +169,10 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::st
   if (!readNames(folder, path, names)) {
     return;
   }
-  ++openFolders_;
+  struct Holding {  // counts the folder as open until it is done, also when an add throws
+    unsigned& open;
+    ~Holding() { --open; }
+  } const holding{++openFolders_};
   const std::string prefix = path.ends_with('/') ? path : path + '/';
   for (std::string& name : names) {
     if (excluded(name)) {
@@ -191,7 +194,6 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::st
       addDiskEntry(into, depth, std::move(entry));
     }
   }
-  --openFolders_;
 }
 
 // The names in the folder at `path` (open as `folder`, when it is), sorted; false, with the
