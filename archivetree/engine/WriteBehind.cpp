@@ -1,6 +1,10 @@
 #include "WriteBehind.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
+#include <system_error>
 
 #include "FileDescriptor.h"
 
@@ -31,10 +35,32 @@ void WriteBehind::start(std::int64_t from, std::int64_t to) {
       to_ = std::max(to_, to);
     }
   }
-  if (!thread_.joinable()) {
-    thread_ = std::thread(&WriteBehind::run, this);
+  if (!thread_.joinable() && !startThread()) {
+    FileDescriptor::startWriteback(descriptor_, from, to - from);  // without a thread, in line
+    const std::lock_guard<std::mutex> lock(mutex_);
+    from_ = to_ = 0;
+    return;
   }
   wake_.notify_one();
+}
+
+// The thread is born with every signal blocked, so that a signal meant for the process goes
+// to the thread that fills the file: a signal taken here would neither interrupt a call
+// that thread waits in (a prompt reading an answer) nor be seen there any sooner.
+// False when the system has no thread to give.
+bool WriteBehind::startThread() {
+  sigset_t all;
+  sigset_t previous;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &previous);
+  bool started = true;
+  try {
+    thread_ = std::thread(&WriteBehind::run, this);
+  } catch (const std::system_error&) {
+    started = false;
+  }
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return started;
 }
 
 // What was asked for when the request under way ends is taken next; what is still asked for

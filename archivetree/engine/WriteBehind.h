@@ -3,7 +3,8 @@
 // the thread that fills the file. Each request is a hint: its failure is not reported, as
 // the sync that makes the data durable finds any. Requests that come while one is under way
 // are joined into one. The descriptor is borrowed and must stay open until the WriteBehind
-// is destroyed, which waits for the request under way. start() from one thread at a time.
+// is destroyed, which waits for the request under way. When the system gives no thread, the
+// requests are made in line. start() from one thread at a time.
 #ifndef VESK_WRITEBEHIND_H
 #define VESK_WRITEBEHIND_H
 
@@ -26,6 +27,7 @@ class WriteBehind {
   void start(std::int64_t from, std::int64_t to);
 
  private:
+  bool startThread();
   void run();
 
   const int descriptor_;

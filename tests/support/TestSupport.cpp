@@ -4,6 +4,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -151,6 +152,18 @@ bool TerminalProgram::waitFor(const std::string& text) {
   }
   found_ = at + text.size();
   return true;
+}
+
+bool TerminalProgram::waitUntilReading() {
+  const std::string syscall = "/proc/" + std::to_string(process_) + "/syscall";
+  for (int waited = 0; waited < 60000; waited += 5) {
+    long number = -1;
+    if ((std::ifstream(syscall) >> number) && number == SYS_read) {
+      return true;
+    }
+    ::usleep(5000);
+  }
+  return false;
 }
 
 void TerminalProgram::type(const std::string& text) {

@@ -100,6 +100,8 @@ class TerminalProgram {
   // Reads until `text` has been shown behind what the last wait found; answers false when the
   // program closed the terminal or showed nothing for a minute first.
   bool waitFor(const std::string& text);
+  // Waits until the program's main thread waits in read(2) (a minute at most).
+  bool waitUntilReading();
   void type(const std::string& text);
   // Waits for the program to end; kills it after a minute of silence (harmless once it ended).
   int finish();
