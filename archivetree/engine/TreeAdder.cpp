@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,7 +17,6 @@
 #include "BinStream.h"
 #include "CleanupJournal.h"
 #include "DirectoryNode.h"
-#include "FileDescriptor.h"
 #include "FileNode.h"
 #include "TimeDate.h"
 #include "TreeNodeIterator.h"
@@ -35,10 +33,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kPiece = 1u << 20;
-
-struct CloseFolder {
-  void operator()(DIR* folder) const { ::closedir(folder); }
-};
 
 // The last component of `path` as a name: "photos" for "a/photos/"; empty for "/", "." or
 // "..", which name a folder whose contents are meant.
@@ -161,13 +155,13 @@ void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entr
 // root again; below kOpenFolders open levels, entries are stat'ed by path instead, so that a
 // deep tree holds a bounded number of descriptors.
 void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path) {
-  FileDescriptor folder;
-  if (openFolders_ < kOpenFolders) {
-    folder = FileDescriptor::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK);
-  }
   std::vector<std::string> names;
-  if (!readNames(folder, path, names)) {
+  std::unique_ptr<DIR, CloseFolder> folder = readNames(path, names);
+  if (!folder) {
     return;
+  }
+  if (openFolders_ >= kOpenFolders) {
+    folder.reset();
   }
   struct Holding {  // counts the folder as open until it is done, also when an add throws
     unsigned& open;
@@ -182,8 +176,8 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::st
     DiskEntry entry;
     entry.path = prefix + name;
     const int stated =
-        folder.valid() ? ::fstatat(folder.get(), name.c_str(), &entry.status, AT_SYMLINK_NOFOLLOW)
-                       : ::lstat(entry.path.c_str(), &entry.status);
+        folder ? ::fstatat(::dirfd(folder.get()), name.c_str(), &entry.status, AT_SYMLINK_NOFOLLOW)
+               : ::lstat(entry.path.c_str(), &entry.status);
     entry.name = std::move(name);
     if (stated != 0) {
       passOver(entry.path, std::string("cannot read it: ") + std::strerror(errno));
@@ -196,24 +190,21 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::st
   }
 }
 
-// The names in the folder at `path` (open as `folder`, when it is), sorted; false, with the
-// folder passed over, when it cannot be read.
-bool TreeAdder::readNames(const FileDescriptor& folder, const std::string& path,
-                          std::vector<std::string>& names) {
-  const int listed = folder.valid() ? ::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0)
-                                    : ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* listing = listed >= 0 ? ::fdopendir(listed) : nullptr;
-  if (listing == nullptr) {
-    const int error = errno;
-    if (listed >= 0) {
-      ::close(listed);
-    }
-    passOver(path, std::string("cannot read the folder: ") + std::strerror(error));
-    return false;
+void TreeAdder::CloseFolder::operator()(DIR* folder) const {
+  ::closedir(folder);
+}
+
+// Reads the names in the folder at `path`, sorted, and answers the open folder; null, with
+// the folder passed over, when it cannot be read.
+std::unique_ptr<DIR, TreeAdder::CloseFolder> TreeAdder::readNames(const std::string& path,
+                                                                  std::vector<std::string>& names) {
+  std::unique_ptr<DIR, CloseFolder> folder(::opendir(path.c_str()));
+  if (!folder) {
+    passOver(path, std::string("cannot read the folder: ") + std::strerror(errno));
+    return nullptr;
   }
-  const std::unique_ptr<DIR, CloseFolder> closer(listing);
   errno = 0;
-  while (const dirent* found = ::readdir(listing)) {
+  while (const dirent* found = ::readdir(folder.get())) {
     const std::string_view name = found->d_name;
     if (name != "." && name != "..") {
       names.emplace_back(name);
@@ -221,10 +212,10 @@ bool TreeAdder::readNames(const FileDescriptor& folder, const std::string& path,
   }
   if (errno != 0) {
     passOver(path, std::string("cannot read the folder: ") + std::strerror(errno));
-    return false;
+    return nullptr;
   }
   std::sort(names.begin(), names.end());
-  return true;
+  return folder;
 }
 
 void TreeAdder::addDiskFile(DirectoryNode& into, const DiskEntry& entry) {

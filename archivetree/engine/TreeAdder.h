@@ -13,8 +13,10 @@
 #ifndef VESK_TREEADDER_H
 #define VESK_TREEADDER_H
 
+#include <dirent.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -24,7 +26,6 @@ namespace vesk {
 
 class BinStream;
 class DirectoryNode;
-class FileDescriptor;
 class FileString;
 class TimeDate;
 class TreeNode;
@@ -91,8 +92,11 @@ class TreeAdder {
   void addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entry);
   bool followLink(DiskEntry& entry);
   void addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path);
-  bool readNames(const FileDescriptor& folder, const std::string& path,
-                 std::vector<std::string>& names);
+  struct CloseFolder {
+    void operator()(DIR* folder) const;
+  };
+  std::unique_ptr<DIR, CloseFolder> readNames(const std::string& path,
+                                              std::vector<std::string>& names);
   void addDiskFile(DirectoryNode& into, const DiskEntry& entry);
   bool keepExisting(DirectoryNode& into, const std::string& name, const struct stat& status);
   bool excluded(const std::string& name) const;
