@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -168,6 +169,59 @@ bool splitVolumeFileName(std::string_view name, std::string_view separator, Volu
   return true;
 }
 
+// The folder of the last file whose name this thread converted, and what the converted names
+// of the files in it begin with: the files of one folder, converted one after the other, cost
+// a comparison each instead of a look-up of their folder and volume. Only a folder that no
+// volume is mounted below is kept, as a file that is a mount point itself lies on a volume of
+// its own.
+struct LastFolder {
+  std::shared_ptr<const VolumeTable> table;
+  std::string separator;
+  std::string folder;  // as the names gave it: absolute and lexically normal
+  std::string converted;
+};
+
+thread_local LastFolder lastFolder;
+
+// Where the last component of `name` starts, when it is a file's name in a folder: behind a
+// '/' that is not the first character, and neither empty, "." nor "..".
+std::size_t fileNameStart(std::string_view name) {
+  const std::size_t slash = name.rfind('/');
+  if (slash == std::string_view::npos || slash == 0) {
+    return std::string_view::npos;
+  }
+  const std::string_view file = name.substr(slash + 1);
+  return file.empty() || file == "." || file == ".." ? std::string_view::npos : slash + 1;
+}
+
+bool hasVolumeBelow(const VolumeTable& table, std::string_view folder) {
+  return std::any_of(table.begin(), table.end(), [folder](const MountedVolume& volume) {
+    return volume.mountPoint.size() > folder.size() && isInside(volume.mountPoint, folder);
+  });
+}
+
+// Keeps the folder of `name`, which was converted to `converted` by way of the absolute path
+// `path`, for the next names of this thread.
+void rememberFolder(std::string_view name, std::string_view separator,
+                    const std::shared_ptr<const VolumeTable>& table, std::string_view path,
+                    std::string_view converted) {
+  lastFolder.table.reset();
+  const std::size_t start = fileNameStart(name);
+  if (start == std::string_view::npos || !isNormalAbsolute(name)) {
+    return;
+  }
+  const std::string file = "/" + std::string(name.substr(start));
+  const std::size_t folderEnd = path.size() - file.size();
+  if (!converted.ends_with(file) || !path.ends_with(file) || folderEnd == 0 ||
+      hasVolumeBelow(*table, path.substr(0, folderEnd))) {
+    return;
+  }
+  lastFolder.table = table;
+  lastFolder.separator = separator;
+  lastFolder.folder = name.substr(0, start);
+  lastFolder.converted = converted.substr(0, converted.size() - file.size() + 1);
+}
+
 }  // namespace
 
 FileString DiskDriveAccessor::driveFileNameToVolumeFileName(const FileString& name,
@@ -177,14 +231,22 @@ FileString DiskDriveAccessor::driveFileNameToVolumeFileName(const FileString& na
     return name;
   }
   const std::shared_ptr<const VolumeTable> table = volumeSource()->volumes();
-  const std::string path = absolutePath(name.view(), table);
-  const MountedVolume* volume = volumeHolding(*table, path);
-  if (!volume || volume->name.empty()) {
-    return FileString(path);
+  const std::string_view given = name.view();
+  const std::size_t start = fileNameStart(given);
+  if (table == lastFolder.table && separator.view() == lastFolder.separator &&
+      start != std::string_view::npos && given.substr(0, start) == lastFolder.folder) {
+    return FileString(lastFolder.converted + std::string(given.substr(start)));
   }
-  const std::string_view below =
-      std::string_view(path).substr(volume->mountPoint == "/" ? 0 : volume->mountPoint.size());
-  return FileString(volume->name + ">" + separator.str() + join(volume->root, below));
+  const std::string path = absolutePath(given, table);
+  const MountedVolume* volume = volumeHolding(*table, path);
+  std::string converted = path;
+  if (volume && !volume->name.empty()) {
+    const std::string_view below =
+        std::string_view(path).substr(volume->mountPoint == "/" ? 0 : volume->mountPoint.size());
+    converted = volume->name + ">" + separator.str() + join(volume->root, below);
+  }
+  rememberFolder(given, separator.view(), table, path, converted);
+  return FileString(converted);
 }
 
 FileString DiskDriveAccessor::volumeFileNameToDriveFileName(const FileString& name,

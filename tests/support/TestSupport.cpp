@@ -33,14 +33,14 @@ TempDir::~TempDir() {
 
 class ScopedVolumes::Source : public VolumeSource {
  public:
-  std::shared_ptr<const VolumeTable> volumes() override {
-    return std::make_shared<const VolumeTable>(table);
-  }
-  VolumeTable table;
+  // The same table until the next set(), as the system's source answers while the mounts
+  // stay as they are.
+  std::shared_ptr<const VolumeTable> volumes() override { return table; }
+  std::shared_ptr<const VolumeTable> table;
 };
 
 ScopedVolumes::ScopedVolumes(VolumeTable table) : source_(std::make_shared<Source>()) {
-  source_->table = std::move(table);
+  set(std::move(table));
   previous_ = DiskDriveAccessor::volumeSource(source_);
 }
 
@@ -49,7 +49,7 @@ ScopedVolumes::~ScopedVolumes() {
 }
 
 void ScopedVolumes::set(VolumeTable table) {
-  source_->table = std::move(table);
+  source_->table = std::make_shared<const VolumeTable>(std::move(table));
 }
 
 std::string randomBytes(std::size_t count, unsigned seed) {

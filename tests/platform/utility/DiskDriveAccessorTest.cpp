@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <tuple>
+#include <utility>
 
 #include "ConstStrings.h"
 #include "SystemVolumeSource.h"
@@ -53,6 +54,39 @@ TEST(DiskDriveAccessorTest, FileNamesConvertByTheVolumeTableBothWays) {
   }
   EXPECT_EQ(accessor.driveFileNameToVolumeFileName("rel.txt", "||").str(),
             (std::filesystem::current_path() / "rel.txt").string());
+}
+
+// Names converted one after the other, as an add converts a folder's files, come out as each
+// would alone: also a file that a volume is mounted on, or after the separator or the table
+// changed.
+TEST(DiskDriveAccessorTest, NamesInOneFolderConvertAsEachAlone) {
+  test::ScopedVolumes volumes(
+      {{"", "/", "/"}, {"DATA", "/data", "/"}, {"HOSTS", "/data/etc/hosts", "/hosts"}});
+  DiskDriveAccessor accessor;
+  const std::pair<const char*, std::string> sequence[] = {
+      {"/data/etc/a", "DATA>||/etc/a"}, {"/data/etc/hosts", "HOSTS>||/hosts"},
+      {"/data/etc/b", "DATA>||/etc/b"}, {"/data/x/a", "DATA>||/x/a"},
+      {"/data/x/b", "DATA>||/x/b"},     {"/data/x/..", "DATA>||/"},
+      {"/data/x/./c", "DATA>||/x/c"},   {"/data/x/c/", "DATA>||/x/c"},
+      {"/other/a", "/other/a"},         {"/other/b", "/other/b"},
+  };
+  for (const auto& [name, expected] : sequence) {
+    EXPECT_EQ(accessor.driveFileNameToVolumeFileName(name, "||").str(), expected) << name;
+  }
+  EXPECT_EQ(accessor.driveFileNameToVolumeFileName("/data/x/d", "||").str(), "DATA>||/x/d");
+  EXPECT_EQ(accessor.driveFileNameToVolumeFileName("/data/x/e", "|").str(), "DATA>|/x/e");
+  volumes.set({{"", "/", "/"}});
+  EXPECT_EQ(accessor.driveFileNameToVolumeFileName("/data/x/f", "|").str(), "/data/x/f");
+
+  // A relative name is taken from the current folder of the moment.
+  const test::TempDir first;
+  const test::TempDir second;
+  const auto working = std::filesystem::current_path();
+  for (const test::TempDir* folder : {&first, &second}) {
+    std::filesystem::current_path(folder->path());
+    EXPECT_EQ(accessor.driveFileNameToVolumeFileName("sub/a", "||").str(), folder->file("sub/a"));
+  }
+  std::filesystem::current_path(working);
 }
 
 TEST(SystemVolumeSourceTest, ParsesMountInfoAndReadsThisSystem) {
