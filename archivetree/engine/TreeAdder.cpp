@@ -33,6 +33,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kPiece = 1u << 20;
+// Room for what one call lists of a folder: a few hundred names.
+constexpr std::size_t kListing = 32u << 10;
 
 // The last component of `path` as a name: "photos" for "a/photos/"; empty for "/", "." or
 // "..", which name a folder whose contents are meant.
@@ -61,10 +63,12 @@ std::uint32_t dataCrc(BinStream& stream, const FileNode& file) {
 
 }  // namespace
 
-// A path on disk and what one stat of it told. `source` is where a followed link leads.
+// A path on disk and what one stat of it told. `source` is where a followed link leads;
+// `folder` is the open folder that holds it, or AT_FDCWD.
 struct TreeAdder::DiskEntry {
   std::string path;
   std::string name;
+  int folder = AT_FDCWD;
   bool link = false;
   struct stat status {};
   std::string source;
@@ -139,9 +143,9 @@ void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entr
     if (!folders_.emplace(status.st_dev, status.st_ino).second && entry.link) {
       report_.links.push_back({entry.path, "leads to a folder added already"});
     } else if (entry.contentsOnly) {
-      addDiskFolder(into, depth, entry.data());
+      addDiskFolder(into, depth, entry);
     } else if (!tooDeep(depth + 1, entry.path)) {
-      addDiskFolder(folderNamed(into, entry.name), depth + 1, entry.data());
+      addDiskFolder(folderNamed(into, entry.name), depth + 1, entry);
     }
   } else if (S_ISREG(status.st_mode)) {
     addDiskFile(into, entry);
@@ -151,22 +155,23 @@ void TreeAdder::addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entr
 }
 
 // The folder's names are read and sorted first. While its entries are added the folder stays
-// open, so that each entry is stat'ed relative to it and its path is not looked up from the
-// root again; below kOpenFolders open levels, entries are stat'ed by path instead, so that a
-// deep tree holds a bounded number of descriptors.
-void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path) {
+// open, so that each entry is stat'ed, and a folder in it opened, relative to it, and its path
+// is not looked up from the root again; below kOpenFolders open levels, entries are reached
+// by path instead, so that a deep tree holds a bounded number of descriptors.
+void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const DiskEntry& folderEntry) {
   std::vector<std::string> names;
-  std::unique_ptr<DIR, CloseFolder> folder = readNames(path, names);
-  if (!folder) {
+  FileDescriptor folder = readNames(folderEntry, names);
+  if (!folder.valid()) {
     return;
   }
   if (openFolders_ >= kOpenFolders) {
-    folder.reset();
+    folder.close();
   }
   struct Holding {  // counts the folder as open until it is done, also when an add throws
     unsigned& open;
     ~Holding() { --open; }
   } const holding{++openFolders_};
+  const std::string& path = folderEntry.data();
   const std::string prefix = path.ends_with('/') ? path : path + '/';
   for (std::string& name : names) {
     if (excluded(name)) {
@@ -175,9 +180,9 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::st
     }
     DiskEntry entry;
     entry.path = prefix + name;
-    const int stated =
-        folder ? ::fstatat(::dirfd(folder.get()), name.c_str(), &entry.status, AT_SYMLINK_NOFOLLOW)
-               : ::lstat(entry.path.c_str(), &entry.status);
+    entry.folder = folder.valid() ? folder.get() : AT_FDCWD;
+    const int stated = ::fstatat(entry.folder, folder.valid() ? name.c_str() : entry.path.c_str(),
+                                 &entry.status, AT_SYMLINK_NOFOLLOW);
     entry.name = std::move(name);
     if (stated != 0) {
       passOver(entry.path, std::string("cannot read it: ") + std::strerror(errno));
@@ -190,29 +195,31 @@ void TreeAdder::addDiskFolder(DirectoryNode& into, unsigned depth, const std::st
   }
 }
 
-void TreeAdder::CloseFolder::operator()(DIR* folder) const {
-  ::closedir(folder);
-}
-
-// Reads the names in the folder at `path`, sorted, and answers the open folder; null, with
-// the folder passed over, when it cannot be read.
-std::unique_ptr<DIR, TreeAdder::CloseFolder> TreeAdder::readNames(const std::string& path,
-                                                                  std::vector<std::string>& names) {
-  std::unique_ptr<DIR, CloseFolder> folder(::opendir(path.c_str()));
-  if (!folder) {
-    passOver(path, std::string("cannot read the folder: ") + std::strerror(errno));
-    return nullptr;
-  }
-  errno = 0;
-  while (const dirent* found = ::readdir(folder.get())) {
-    const std::string_view name = found->d_name;
-    if (name != "." && name != "..") {
-      names.emplace_back(name);
+// Reads the names in the folder of `entry`, sorted, and answers the open folder; an invalid
+// descriptor, with the folder passed over, when it cannot be read. A folder in an open one is
+// opened relative to it, and not if it became a link since it was stat'ed.
+FileDescriptor TreeAdder::readNames(const DiskEntry& entry, std::vector<std::string>& names) {
+  const bool inFolder = entry.folder != AT_FDCWD && entry.source.empty();
+  FileDescriptor folder =
+      FileDescriptor::openAt(entry.folder, inFolder ? entry.name.c_str() : entry.data().c_str(),
+                             O_RDONLY | O_DIRECTORY | O_NONBLOCK | (inFolder ? O_NOFOLLOW : 0));
+  int error = folder.valid() ? 0 : errno;
+  listing_.resize(kListing);
+  for (ssize_t got = 1; error == 0 && got != 0;) {
+    got = ::getdents64(folder.get(), listing_.data(), listing_.size());
+    error = got < 0 && errno != EINTR ? errno : 0;
+    for (ssize_t at = 0; at < got;) {
+      const auto* found = reinterpret_cast<const dirent64*>(listing_.data() + at);
+      const std::string_view name = found->d_name;
+      if (name != "." && name != "..") {
+        names.emplace_back(name);
+      }
+      at += found->d_reclen;
     }
   }
-  if (errno != 0) {
-    passOver(path, std::string("cannot read the folder: ") + std::strerror(errno));
-    return nullptr;
+  if (error != 0) {
+    passOver(entry.data(), std::string("cannot read the folder: ") + std::strerror(error));
+    return {};
   }
   std::sort(names.begin(), names.end());
   return folder;
@@ -327,7 +334,7 @@ DirectoryNode& TreeAdder::folderNamed(DirectoryNode& into, const FileString& nam
 
 void TreeAdder::noteAdded(DirectoryNode& into, const TreeNode& node, const std::string& wanted) {
   ++report_.added;
-  report_.addedPaths.push_back(TreePath::of(node));
+  report_.addedPaths.push_back(pathBelow(into) + node.name().str());
   if (node.name().view() == wanted) {
     return;
   }
@@ -337,6 +344,16 @@ void TreeAdder::noteAdded(DirectoryNode& into, const TreeNode& node, const std::
   }
   report_.renamed.push_back(
       {wanted, report_.addedPaths.back(), holder != nullptr ? holder->name().str() : wanted});
+}
+
+// What the tree paths of the children of `directory` begin with. The adds of one folder go
+// to one directory after another, so the path is made once for each, not for every node.
+const std::string& TreeAdder::pathBelow(const DirectoryNode& directory) {
+  if (&directory != pathDirectory_) {
+    pathDirectory_ = &directory;
+    pathPrefix_ = directory.parent() == nullptr ? std::string() : TreePath::of(directory) + '/';
+  }
+  return pathPrefix_;
 }
 
 void TreeAdder::passOver(const std::string& what, const std::string& why) {

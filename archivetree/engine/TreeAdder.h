@@ -13,7 +13,6 @@
 #ifndef VESK_TREEADDER_H
 #define VESK_TREEADDER_H
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -21,6 +20,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "FileDescriptor.h"
 
 namespace vesk {
 
@@ -91,12 +92,8 @@ class TreeAdder {
 
   void addDiskEntry(DirectoryNode& into, unsigned depth, DiskEntry entry);
   bool followLink(DiskEntry& entry);
-  void addDiskFolder(DirectoryNode& into, unsigned depth, const std::string& path);
-  struct CloseFolder {
-    void operator()(DIR* folder) const;
-  };
-  std::unique_ptr<DIR, CloseFolder> readNames(const std::string& path,
-                                              std::vector<std::string>& names);
+  void addDiskFolder(DirectoryNode& into, unsigned depth, const DiskEntry& entry);
+  FileDescriptor readNames(const DiskEntry& entry, std::vector<std::string>& names);
   void addDiskFile(DirectoryNode& into, const DiskEntry& entry);
   bool keepExisting(DirectoryNode& into, const std::string& name, const struct stat& status);
   bool excluded(const std::string& name) const;
@@ -104,6 +101,7 @@ class TreeAdder {
   bool tooDeep(unsigned depth, const std::string& what);
   static DirectoryNode& folderNamed(DirectoryNode& into, const FileString& name);
   void noteAdded(DirectoryNode& into, const TreeNode& node, const std::string& wanted);
+  const std::string& pathBelow(const DirectoryNode& directory);
   void passOver(const std::string& what, const std::string& why);
 
   DirectoryNode& target_;
@@ -111,7 +109,12 @@ class TreeAdder {
   Options options_;
   std::set<std::pair<dev_t, ino_t>> folders_;  // folders entered, so that none is twice
   static constexpr unsigned kOpenFolders = 64;
-  unsigned openFolders_ = 0;  // folders held open by the adds under way
+  unsigned openFolders_ = 0;   // folders held open by the adds under way
+  std::vector<char> listing_;  // what the system lists of a folder, read into one buffer
+  // The tree path of the directory that nodes were last added to, and the path of its
+  // children begin with.
+  const DirectoryNode* pathDirectory_ = nullptr;
+  std::string pathPrefix_;
   std::string otherStream_;
   BinStream* otherData_ = nullptr;
   Report report_;
