@@ -182,7 +182,7 @@ std::string Committer::storeNode(DirectoryNode& directory, Position at, const st
     unsigned stored = 0;
     std::optional<VeskException> failure;
     try {
-      stored = pending.commit(*commitStream_, committed_, quiet_);
+      stored = pending.commit(*commitStream_, records_, quiet_);
     } catch (const VeskException& error) {
       failure = error;
     }
@@ -281,7 +281,6 @@ void Committer::keepStored(Position at, std::int64_t blockStart) {
   auto* stored = new FileNode(static_cast<const FileNode&>(node));
   stored->archiveCount(archiveCount_);
   *at = SmartPointer<TreeNode>(stored);
-  committed_.push_back(CommittedFiles(stored, node.uncommittedPathName()));
   unsaved_.push_back({stored->parent(), at, pending, blockStart, stream_->size()});
   ++report_.stored;
 }
@@ -395,7 +394,6 @@ std::int64_t Committer::restoreBeyond(std::int64_t durableEnd) {
     *last.at = last.pending;
     renew(*last.directory, last.at, {}, {}, {});
     end = last.blockStart;
-    committed_.pop_back();
     --report_.stored;
     unsaved_.pop_back();
   }

@@ -128,7 +128,9 @@ class Committer {
   std::unique_ptr<BinVeskStream> stream_;
   std::unique_ptr<CommitStream> commitStream_;
   std::unique_ptr<WriteBehind> writeBehind_;  // on the stream's descriptor: goes before it
-  ConCommittedFiles committed_;
+  // What a pending node's own commit is given to record in; it records nothing, as the
+  // directory's commit does that, and the stored nodes are in the tree.
+  ConCommittedFiles records_;
   QuietMeter quiet_;
   std::uint32_t archiveCount_ = 0;
   std::map<std::string, std::unique_ptr<Source>> sources_;
