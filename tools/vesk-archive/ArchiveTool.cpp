@@ -49,6 +49,7 @@ struct ArchiveTool::Arguments {
   bool overwrite = false;
   bool update = false;
   bool noFollow = false;
+  bool commitAfter = false;
   bool foreground = false;
   std::vector<std::string> exclude;
   unsigned saveEvery = Committer::Options().saveEveryFiles;
@@ -210,6 +211,14 @@ void addJsonFlag(CLI::App& command, bool& json) {
   command.add_flag("--json", json, "Print one JSON document instead (see the README)");
 }
 
+void addSaveEveryOption(CLI::App& command, unsigned& saveEvery, const std::string& when = "") {
+  command
+      .add_option("--save-every", saveEvery,
+                  "Saves the tree after this many stored files, and at least every second" + when)
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
+}
+
 // The first argument that is not an option, when it names no command.
 std::string unknownCommand(CLI::App& app, int argc, const char* const* argv) {
   for (int at = 1; at < argc; ++at) {
@@ -262,7 +271,8 @@ int ArchiveTool::run(int argc, const char* const* argv) {
       "Symbolic links are followed (a folder is never entered twice, so loops end); links "
       "passed over (with --no-follow, broken, or looping) are counted in one line and do not "
       "make the status 1. A file whose name is taken in the tree gets the next free name "
-      "(name(1).txt), unless --update is given.");
+      "(name(1).txt), unless --update is given. With --commit, every pending file of the "
+      "archive is then stored, as 'commit' stores them, without reading the tree again.");
   addArchiveOption(*add, a.archive);
   add->add_option("paths", a.paths, "Files and folders on disk")->required();
   add->add_option("--to", a.to, "Tree directory to add to (made when missing)");
@@ -272,6 +282,9 @@ int ArchiveTool::run(int argc, const char* const* argv) {
                   "Leave out files and folders whose name matches this wildcard pattern "
                   "(repeatable)");
   add->add_flag("--no-follow", a.noFollow, "Pass over symbolic links instead of following them");
+  add->add_flag("--commit", a.commitAfter,
+                "Then store the pending files, as 'commit' does, in the same run");
+  addSaveEveryOption(*add, a.saveEvery, " (with --commit)");
 
   CLI::App* addFrom =
       app.add_subcommand("add-from", "Adds entries of another archive as pending files");
@@ -286,11 +299,7 @@ int ArchiveTool::run(int argc, const char* const* argv) {
       "and saves its work as it goes. Ctrl-C stops it after the current file, keeping what was "
       "stored. Files it cannot store (medium missing, source unreadable) stay pending.");
   addArchiveOption(*commit, a.archive);
-  commit
-      ->add_option("--save-every", a.saveEvery,
-                   "Saves the tree after this many stored files, and at least every second")
-      ->check(CLI::PositiveNumber)
-      ->capture_default_str();
+  addSaveEveryOption(*commit, a.saveEvery);
 
   CLI::App* ls = app.add_subcommand("ls", "Lists the entries of a tree directory");
   ls->set_help_flag("--help", "Print this help message and exit");
@@ -510,6 +519,9 @@ void ArchiveTool::reportLinks(const TreeAdder::Report& report) {
   }
 }
 
+// With --commit, the archive stays open for the commit, which then needs no loading of the
+// tree that was just saved. The status is the commit's when it was interrupted, else 1 when
+// either part left something out.
 int ArchiveTool::add(const Arguments& arguments) {
   Archive archive(arguments.archive, openFor(Archive::Access::write, true));
   TreeAdder::Options options;
@@ -518,7 +530,12 @@ int ArchiveTool::add(const Arguments& arguments) {
   options.exclude = arguments.exclude;
   const TreeAdder::Report report = archive.add(arguments.paths, arguments.to, options);
   archive.save();
-  return reportAdded(archive, report, "pending files");
+  const int added = reportAdded(archive, report, "pending files");
+  if (!arguments.commitAfter) {
+    return added;
+  }
+  const int committed = commitPending(archive, arguments);
+  return committed != 0 ? committed : added;
 }
 
 int ArchiveTool::addFrom(const Arguments& arguments) {
@@ -530,6 +547,10 @@ int ArchiveTool::addFrom(const Arguments& arguments) {
 
 int ArchiveTool::commit(const Arguments& arguments) {
   Archive archive(arguments.archive, openFor(Archive::Access::write));
+  return commitPending(archive, arguments);
+}
+
+int ArchiveTool::commitPending(Archive& archive, const Arguments& arguments) {
   const InterruptTrap trap;
   CommitDisplay progress(say(), terminal_ && !quiet_, width_);
   Committer::Options options;

@@ -36,6 +36,7 @@ class ArchiveTool {
   int add(const Arguments& arguments);
   int addFrom(const Arguments& arguments);
   int commit(const Arguments& arguments);
+  int commitPending(Archive& archive, const Arguments& arguments);
   int list(const Arguments& arguments);
   int find(const Arguments& arguments);
   int remove(const Arguments& arguments);

@@ -1,6 +1,8 @@
 // End-to-end tests of vesk-archive: the built binary run on real files as people use an
 // archiver: its conventions, updates, links, JSON output, exit statuses, and archives made to
 // harm the one who reads them.
+#include <sys/stat.h>
+
 #include <chrono>
 #include <map>
 #include <tuple>
@@ -153,6 +155,17 @@ TEST_F(EndToEndTest, AddUpdateStoresOnlyWhatChangedAndExcludeLeavesOut) {
   EXPECT_THAT(listed, Not(HasSubstr("(1)")));
   EXPECT_THAT(listed, Not(HasSubstr("scratch")));
   EXPECT_EQ(tool.ok({"cat", archive, "src/f1.txt", "src/f2.txt"}).out, "a longer textv1-2");
+
+  // One run adds and stores; an entry passed over makes the status 1 once the commit is done.
+  writeFile(src + "/f3.txt", "v3");
+  ASSERT_EQ(::mkfifo((src + "/pipe").c_str(), 0600), 0);
+  const ToolResult both =
+      tool.run({"add", "-u", "--commit", "--exclude", "*.TMP", archive, src}, 1);
+  EXPECT_THAT(both.out, HasSubstr("added 1 pending files"));
+  EXPECT_THAT(both.out, HasSubstr("stored 1 of 1"));
+  EXPECT_THAT(both.err, HasSubstr("passed over '" + src + "/pipe'"));
+  EXPECT_EQ(tool.ok({"cat", archive, "src/f3.txt"}).out, "v3");
+  EXPECT_THAT(tool.ok({"commit", archive}).out, HasSubstr("nothing to commit"));
 }
 
 TEST_F(EndToEndTest, LinksAreFollowedWithoutLoopsOrPassedOverInOneLine) {
