@@ -4,8 +4,8 @@
 # a sync of the tar file, in the same run, best of RUNS runs each taken in turn, with a warm
 # cache. Two pairs store the same files: tar -cf (links stored as links) against
 # add --no-follow (links passed over), and tar -chf against add (links followed, their
-# targets stored as files; tar stores a file reached twice once, as a hard link). Prints
-# seconds, the bytes stored and the ratios tar / vesk-archive (at least 1 is the aim).
+# targets stored as files). Prints seconds, the bytes each stored and the ratios
+# tar / vesk-archive (at least 1 is the aim).
 #
 # usage: [RUNS=n] bench/tool-vs-tar.sh [TREE] [PATH/TO/vesk-archive]
 set -eu
