@@ -95,7 +95,11 @@ Committer::Report Committer::run() {
   if (report_.files == 0) {
     return report_;
   }
+  // Measuring the tree costs a part of saving it: until a checkpoint was timed, that stands
+  // for its cost, so that a big tree, which was just saved, is not saved again at once.
+  const auto measuring = std::chrono::steady_clock::now();
   archive_.treeFile().reserve(TreeFile::storedSize(archive_.root()));
+  lastSaveCost_ = std::chrono::steady_clock::now() - measuring;
   commitStream_ = std::make_unique<CommitStream>(
       *stream_, [this](std::uint64_t copied) { meter_.fileProgress(copied); });
   archiveCount_ = nextArchiveCount(archive_.root());
