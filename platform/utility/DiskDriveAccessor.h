@@ -5,7 +5,8 @@
 /// file on it becomes "VOLUME" + ">" + separator + path inside the volume, for example
 /// "HOLIDAY>||/photos/a.jpg". A file on a filesystem with neither label nor UUID keeps its
 /// plain absolute path. The accessor holds no state of its own: the mounted volumes come from
-/// the process-wide VolumeSource.
+/// the process-wide VolumeSource, and each thread keeps the folder it converted last, so that
+/// the files of one folder are converted without a look-up each.
 #ifndef VESK_DISKDRIVEACCESSOR_H
 #define VESK_DISKDRIVEACCESSOR_H
 
