@@ -92,6 +92,7 @@ bool TreeAdder::tooDeep(unsigned depth, const std::string& what) {
 // The path is made absolute once here, so that the paths of the entries below it need no
 // look-up of the working folder each when they become pending files.
 void TreeAdder::addPath(const std::string& path) {
+  pathDirectory_ = nullptr;  // the tree may have changed since the last call
   DiskEntry entry;
   entry.name = baseName(path);
   if (::lstat(path.c_str(), &entry.status) != 0) {
@@ -293,6 +294,7 @@ void TreeAdder::addFromArchive(TreeNode& node, const std::string& otherStream,
                                BinStream& otherData) {
   otherStream_ = otherStream;
   otherData_ = &otherData;
+  pathDirectory_ = nullptr;
   if (node.parent() == nullptr) {
     TreeNodeIterator children(node.directory());
     for (TreeNode* child = children.firstNode(); child != nullptr;

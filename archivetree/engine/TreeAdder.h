@@ -111,7 +111,7 @@ class TreeAdder {
   static constexpr unsigned kOpenFolders = 64;
   unsigned openFolders_ = 0;   // folders held open by the adds under way
   std::vector<char> listing_;  // what the system lists of a folder, read into one buffer
-  // The tree path of the directory that nodes were last added to, and the path of its
+  // The directory that nodes were last added to in this call, and what the tree paths of its
   // children begin with.
   const DirectoryNode* pathDirectory_ = nullptr;
   std::string pathPrefix_;

@@ -249,6 +249,16 @@ TEST_F(ArchiveTest, DeepFoldersAreAddedWholeAndLeaveNoDescriptorOpen) {
     ASSERT_NE(file, nullptr) << link;
     EXPECT_TRUE(file->uncommittedFile()->uncommittedPathName().str().ends_with("/deep/f0"));
   }
+  EXPECT_EQ(report.addedPaths.front(), tree + "/f79");
+  EXPECT_EQ(report.addedPaths.back(), "deep/f0");
+
+  // An adder called again after its target was renamed reports the paths the tree has now.
+  DirectoryNode& target = *writer.root().addDirectory("x");
+  TreeAdder adder(target, {});
+  adder.addPath(dir.file("deep/f0"));
+  target.name("y");
+  adder.addPath(dir.file("deep/d/f1"));
+  EXPECT_EQ(adder.report().addedPaths, (std::vector<std::string>{"x/f0", "y/f1"}));
 }
 
 TEST_F(ArchiveTest, SlicesAreFoundAgainAndCheckedAgainstTheirData) {
