@@ -32,6 +32,8 @@ CommitStream::~CommitStream() = default;
 void CommitStream::expectDiskFile(const UncommittedNode& node) {
   node_ = &node;
   slice_ = -1;
+  copied_.reset();
+  sameAs_ = -1;
   archiveFailure_.reset();
   problem_.clear();
   changed_ = false;
@@ -40,6 +42,8 @@ void CommitStream::expectDiskFile(const UncommittedNode& node) {
 void CommitStream::expectSlice(int source, std::string sourcePath,
                                std::optional<std::uint32_t> crc) {
   node_ = nullptr;
+  copied_.reset();
+  sameAs_ = -1;
   slice_ = source;
   slicePath_ = std::move(sourcePath);
   crc_ = crc;
@@ -113,6 +117,11 @@ unsigned CommitStream::copyDiskFile(const char* source, unsigned count, std::int
   if (size != count || !(TimeDate::fromTimespec(before.st_mtim) == node_->creationTime())) {
     noteChange(size, TimeDate::fromTimespec(before.st_mtim), "it changed since it was added");
   }
+  const auto found = blocks_.find(identityOf(before));
+  if (found != blocks_.end() && sourceOffset == 0) {
+    sameAs_ = found->second;
+    return count;
+  }
   unsigned copied = 0;
   try {
     copied = copyInPieces(file.get(), source, count, sourceOffset);
@@ -132,7 +141,24 @@ unsigned CommitStream::copyDiskFile(const char* source, unsigned count, std::int
     noteChange(static_cast<std::uint64_t>(after.st_size), TimeDate::fromTimespec(after.st_mtim),
                "it changed while it was being stored");
   }
+  if (sourceOffset == 0 && identityOf(after) == identityOf(before)) {
+    copied_ = identityOf(before);
+  }
   return copied;
+}
+
+void CommitStream::remember(std::int64_t offsetPrefix) {
+  if (copied_) {
+    blocks_.emplace(*copied_, offsetPrefix);
+  }
+}
+
+CommitStream::Identity CommitStream::identityOf(const struct stat& status) {
+  const auto nanoseconds = [](const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+  };
+  return {status.st_dev, status.st_ino, status.st_size, nanoseconds(status.st_mtim),
+          nanoseconds(status.st_ctim)};
 }
 
 // Through a buffer, to take the CRC of the data on the way.

@@ -10,8 +10,11 @@
 #ifndef VESK_COMMITSTREAM_H
 #define VESK_COMMITSTREAM_H
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,12 +53,29 @@ class CommitStream : public ForwardingStream {
   std::uint64_t changedSize() const noexcept { return changedSize_; }
   const TimeDate& changedTime() const noexcept { return changedTime_; }
 
+  /// The block at `offsetPrefix` holds the disk file copied last, whole: a later copy of the
+  /// same file (the same inode, unchanged since) copies nothing, and sameAs() tells the block.
+  void remember(std::int64_t offsetPrefix);
+  /// The block of an earlier copy that the last copy found its disk file in; nothing was
+  /// written for it. -1 when the last copy did copy.
+  std::int64_t sameAs() const noexcept { return sameAs_; }
   unsigned copyFile(const char* source, unsigned count, const std::int64_t& sourceOffset,
                     unsigned bufferSize) override;
   const char* version() const override { return "CommitStream 1.0, 06.12.2026"; }
 
  private:
   static constexpr unsigned kProgressPiece = 16u << 20;
+  // A disk file as one stat tells it: a file with the same identity holds the same bytes.
+  struct Identity {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    std::int64_t modified;  // nanoseconds
+    std::int64_t changed;   // nanoseconds; any write or touch moves it
+
+    auto operator<=>(const Identity&) const = default;
+  };
+  static Identity identityOf(const struct stat& status);
   unsigned copyInPieces(int source, const char* name, unsigned count, std::int64_t sourceOffset);
   unsigned copyDiskFile(const char* source, unsigned count, std::int64_t sourceOffset);
   unsigned copySlice(unsigned count, std::int64_t sourceOffset);
@@ -73,6 +93,9 @@ class CommitStream : public ForwardingStream {
   std::uint64_t changedSize_ = 0;
   TimeDate changedTime_;
   std::vector<char> buffer_;
+  std::optional<Identity> copied_;           // of the disk file the last copy copied
+  std::map<Identity, std::int64_t> blocks_;  // the blocks remembered, by what they hold
+  std::int64_t sameAs_ = -1;
   std::optional<VeskException> archiveFailure_;
 };
 

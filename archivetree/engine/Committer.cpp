@@ -195,6 +195,14 @@ std::string Committer::storeNode(DirectoryNode& directory, Position at, const st
       stop(path, failure ? *failure : commitStream_->archiveFailure(), false);
     }
     if (stored != 0 && !failure && commitStream_->problem().empty()) {
+      try {
+        if (commitStream_->sameAs() >= 0) {
+          cutBack(blockStart);  // the prefix of a file that shares an earlier block
+        }
+      } catch (const VeskException& error) {
+        renew(directory, at, {}, {}, {});
+        stop(path, error, false);
+      }
       keepStored(at, blockStart);
       return {};
     }
@@ -279,11 +287,19 @@ Committer::Source& Committer::sourceFor(const UncommittedArchiveNode& slice) {
 
 // Puts a committed copy of the pending node in its place. The pending node is kept until the
 // next checkpoint, should the stored data turn out not to have reached the disk.
+//
+// A file found to be one stored before in this commit (another link to it) shares that
+// file's block; its own prefix was cut off again, and no data was copied for it.
 void Committer::keepStored(Position at, std::int64_t blockStart) {
   SmartPointer<TreeNode> pending = *at;
   UncommittedNode& node = *pending->uncommittedFile();
   auto* stored = new FileNode(static_cast<const FileNode&>(node));
   stored->archiveCount(archiveCount_);
+  if (commitStream_->sameAs() >= 0) {
+    stored->offsetPrefix(commitStream_->sameAs());
+  } else {
+    commitStream_->remember(stored->offsetPrefix());
+  }
   *at = SmartPointer<TreeNode>(stored);
   unsaved_.push_back({stored->parent(), at, pending, blockStart, stream_->size()});
   ++report_.stored;

@@ -5,7 +5,9 @@
 /// replaced by a committed FileNode that takes this commit's number (one more than the
 /// largest a live file has), a node whose source failed is made afresh, still pending, with
 /// the reason in the report, and one whose disk source changed is made afresh with the size
-/// and time it has now and stored again. It saves the tree every few files or every second
+/// and time it has now and stored again. A disk file met again in the same commit (a hard
+/// link, or a link followed to it), the same inode not changed since, is not copied again:
+/// its node shares the block stored for it. It saves the tree every few files or every second
 /// (after syncing the stream), and at the end. Missing media are asked for through the
 /// prompt answerer in place, or through the one given in the options for the commit's
 /// while. The archive and the meter must outlive it; one at a time per process, as the

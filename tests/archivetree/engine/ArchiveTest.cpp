@@ -261,6 +261,64 @@ TEST_F(ArchiveTest, DeepFoldersAreAddedWholeAndLeaveNoDescriptorOpen) {
   EXPECT_EQ(adder.report().addedPaths, (std::vector<std::string>{"x/f0", "y/f1"}));
 }
 
+// A file reached twice, through a hard link or a followed symbolic link, is stored once: its
+// entries share the block, which stays while any of them is live. A copy is no such file.
+TEST_F(ArchiveTest, AFileReachedTwiceIsStoredOnceAndItsBlockKeptWhileAnEntryLives) {
+  const std::int64_t block = 8 + 70000;
+  writeFile(dir.file("src/a"), sources["src/a"] = randomBytes(70000, 7));
+  writeFile(dir.file("src/twin"), sources["src/twin"] = sources["src/a"]);
+  fs::create_hard_link(dir.file("src/a"), dir.file("src/hard"));
+  fs::create_symlink("a", dir.file("src/soft"));
+  sources["src/hard"] = sources["src/soft"] = sources["src/a"];
+  {
+    Archive writer(archive, writing());
+    writer.add({dir.file("src")});
+    CommitMeter meter;
+    EXPECT_EQ(writer.commit(meter).stored, 4u);
+    const auto at = [&](const char* path) { return writer.entry(path).file()->offsetPrefix(); };
+    EXPECT_EQ(at("src/hard"), at("src/a"));
+    EXPECT_EQ(at("src/soft"), at("src/a"));
+    EXPECT_NE(at("src/twin"), at("src/a"));
+  }
+  EXPECT_EQ(fs::file_size(archive), 2 * block);
+  EXPECT_EQ(expectIntact("stored"), 4u);
+  for (const char* gone : {"src/a", "src/soft", "src/hard"}) {
+    {
+      Archive writer(archive, writing());
+      writer.remove({gone});
+      writer.save();
+      writer.cleanup();
+    }
+    sources.erase(gone);
+    expectIntact(std::string("without ") + gone);
+  }
+  EXPECT_EQ(fs::file_size(archive), block);
+
+  // A file rewritten after it was stored, its size and time put back, is stored again.
+  struct Rewriting : CommitMeter {
+    std::function<void(const std::string&)> before;
+    void startFile(const std::string& path, std::uint64_t) override { before(path); }
+  } meter;
+  meter.before = [&](const std::string& path) {
+    if (path == "src/hard") {
+      const auto time = fs::last_write_time(dir.file("src/a"));
+      writeFile(dir.file("src/a"), sources["src/hard"] = randomBytes(70000, 8));
+      fs::last_write_time(dir.file("src/a"), time);
+    }
+  };
+  sources["src/a"] = sources["src/twin"];
+  {
+    Archive writer(archive, writing());
+    writer.add({dir.file("src")}, "/", {.update = true});
+    EXPECT_EQ(writer.commit(meter).stored, 3u);
+    const auto at = [&](const char* path) { return writer.entry(path).file()->offsetPrefix(); };
+    EXPECT_NE(at("src/hard"), at("src/a"));
+    EXPECT_EQ(at("src/soft"), at("src/hard"));
+  }
+  sources["src/soft"] = sources["src/hard"];
+  EXPECT_EQ(expectIntact("rewritten"), 4u);
+}
+
 TEST_F(ArchiveTest, SlicesAreFoundAgainAndCheckedAgainstTheirData) {
   for (const std::string name : {"changed", "first", "gone", "moved"}) {
     writeFile(dir.file("s/" + name), sources["s/" + name] = randomBytes(5000, name[0]));
