@@ -143,13 +143,19 @@ unsigned CommitStream::copyDiskFile(const char* source, unsigned count, std::int
   }
   if (sourceOffset == 0 && identityOf(after) == identityOf(before)) {
     copied_ = identityOf(before);
+    severalLinks_ = before.st_nlink > 1;
   }
   return copied;
 }
 
 void CommitStream::remember(std::int64_t offsetPrefix) {
-  if (copied_) {
-    blocks_.emplace(*copied_, offsetPrefix);
+  if (!copied_ || !blocks_.emplace(*copied_, offsetPrefix).second || severalLinks_) {
+    return;
+  }
+  recent_.push_back(*copied_);
+  if (recent_.size() > kRecentFiles) {
+    blocks_.erase(recent_.front());
+    recent_.pop_front();
   }
 }
 

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -93,8 +94,13 @@ class CommitStream : public ForwardingStream {
   std::uint64_t changedSize_ = 0;
   TimeDate changedTime_;
   std::vector<char> buffer_;
+  // Files of one link only are remembered while they are among the last kRecentFiles, as the
+  // links that lead to them mostly lie near; files of several hard links for the whole commit.
+  static constexpr std::size_t kRecentFiles = 1u << 16;
   std::optional<Identity> copied_;           // of the disk file the last copy copied
+  bool severalLinks_ = false;                // whether that file has more than one hard link
   std::map<Identity, std::int64_t> blocks_;  // the blocks remembered, by what they hold
+  std::deque<Identity> recent_;              // those of one link, oldest first
   std::int64_t sameAs_ = -1;
   std::optional<VeskException> archiveFailure_;
 };

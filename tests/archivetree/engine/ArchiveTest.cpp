@@ -273,7 +273,6 @@ TEST_F(ArchiveTest, AFileReachedTwiceIsStoredOnceAndItsBlockKeptWhileAnEntryLive
   {
     Archive writer(archive, writing());
     writer.add({dir.file("src")});
-    CommitMeter meter;
     EXPECT_EQ(writer.commit(meter).stored, 4u);
     const auto at = [&](const char* path) { return writer.entry(path).file()->offsetPrefix(); };
     EXPECT_EQ(at("src/hard"), at("src/a"));
@@ -298,8 +297,8 @@ TEST_F(ArchiveTest, AFileReachedTwiceIsStoredOnceAndItsBlockKeptWhileAnEntryLive
   struct Rewriting : CommitMeter {
     std::function<void(const std::string&)> before;
     void startFile(const std::string& path, std::uint64_t) override { before(path); }
-  } meter;
-  meter.before = [&](const std::string& path) {
+  } rewriting;
+  rewriting.before = [&](const std::string& path) {
     if (path == "src/hard") {
       const auto time = fs::last_write_time(dir.file("src/a"));
       writeFile(dir.file("src/a"), sources["src/hard"] = randomBytes(70000, 8));
@@ -309,8 +308,10 @@ TEST_F(ArchiveTest, AFileReachedTwiceIsStoredOnceAndItsBlockKeptWhileAnEntryLive
   sources["src/a"] = sources["src/twin"];
   {
     Archive writer(archive, writing());
-    writer.add({dir.file("src")}, "/", {.update = true});
-    EXPECT_EQ(writer.commit(meter).stored, 3u);
+    TreeAdder::Options update;
+    update.update = true;
+    writer.add({dir.file("src")}, "/", update);
+    EXPECT_EQ(writer.commit(rewriting).stored, 3u);
     const auto at = [&](const char* path) { return writer.entry(path).file()->offsetPrefix(); };
     EXPECT_NE(at("src/hard"), at("src/a"));
     EXPECT_EQ(at("src/soft"), at("src/hard"));
