@@ -15,7 +15,6 @@
 
 #include <sys/stat.h>
 
-#include <memory>
 #include <set>
 #include <string>
 #include <utility>

@@ -202,11 +202,11 @@ bool hasVolumeBelow(const VolumeTable& table, std::string_view folder) {
 
 // Keeps the folder of `name`, which was converted to `converted` by way of the absolute path
 // `path`, for the next names of this thread.
-void rememberFolder(std::string_view name, std::string_view separator,
+// `start` is where its last component starts, as fileNameStart() tells.
+void rememberFolder(std::string_view name, std::size_t start, std::string_view separator,
                     const std::shared_ptr<const VolumeTable>& table, std::string_view path,
                     std::string_view converted) {
   lastFolder.table.reset();
-  const std::size_t start = fileNameStart(name);
   if (start == std::string_view::npos || !isNormalAbsolute(name)) {
     return;
   }
@@ -245,7 +245,7 @@ FileString DiskDriveAccessor::driveFileNameToVolumeFileName(const FileString& na
         std::string_view(path).substr(volume->mountPoint == "/" ? 0 : volume->mountPoint.size());
     converted = volume->name + ">" + separator.str() + join(volume->root, below);
   }
-  rememberFolder(given, separator.view(), table, path, converted);
+  rememberFolder(given, start, separator.view(), table, path, converted);
   return FileString(converted);
 }
 

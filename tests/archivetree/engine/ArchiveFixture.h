@@ -39,6 +39,20 @@ class ArchiveFixture : public ::testing::Test {
     }
   }
 
+  // `count` hard links in "src/links" to files of `sources`, which they join: a commit stores
+  // each file once, and the links share its block.
+  void linkSources(unsigned count) {
+    fs::create_directories(dir.file("src/links"));
+    std::vector<std::string> targets;
+    for (auto source = sources.begin(); targets.size() < count; ++source) {
+      targets.push_back(source->first);
+    }
+    for (unsigned i = 0; i < count; ++i) {
+      const std::string link = "src/links/h" + std::to_string(i);
+      fs::create_hard_link(dir.file(targets[i]), dir.file(link));
+      sources[link] = sources[targets[i]];
+    }
+  }
   // Adds "src" to A, commits, removes every `nth` file from A and from `sources`, saves.
   void commitAndThin(unsigned nth) {
     Archive writer(archive, writing());

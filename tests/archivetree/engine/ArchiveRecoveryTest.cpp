@@ -181,7 +181,8 @@ class FullDiskTest : public ArchiveFixture {
 };
 
 TEST_F(FullDiskTest, ACommitThatRunsOutOfSpaceKeepsWhatItStored) {
-  makeSources(1500, 3000, 4);
+  makeSources(1400, 3000, 4);
+  linkSources(100);
   Committer::Options once;  // no checkpoint before the disk is full
   once.saveEveryFiles = 100000;
   once.saveEveryTime = std::chrono::hours(1);
@@ -261,7 +262,8 @@ class KilledProcessTest : public ArchiveFixture {
 };
 
 TEST_F(KilledProcessTest, AKilledCommitLeavesWhatItListsAsStoredReadable) {
-  makeSources(400, 32 * 1024, 7);
+  makeSources(360, 32 * 1024, 7);
+  linkSources(40);
   {
     Archive writer(archive, writing());
     writer.add({dir.file("src")});
