@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 
 #include "BinVeskStream.h"
 #include "CleanupJournal.h"
@@ -157,6 +159,18 @@ void CommitStream::remember(std::int64_t offsetPrefix) {
     blocks_.erase(recent_.front());
     recent_.pop_front();
   }
+}
+
+// Files of one folder differ mostly in their inodes, and a rewritten file in its times.
+std::size_t CommitStream::IdentityHash::operator()(const Identity& identity) const noexcept {
+  std::size_t hash = 0;
+  for (const std::uint64_t part :
+       {static_cast<std::uint64_t>(identity.device), static_cast<std::uint64_t>(identity.inode),
+        static_cast<std::uint64_t>(identity.size), static_cast<std::uint64_t>(identity.modified),
+        static_cast<std::uint64_t>(identity.changed)}) {
+    hash = (hash ^ std::hash<std::uint64_t>()(part)) * 0x9E3779B97F4A7C15u;
+  }
+  return hash;
 }
 
 CommitStream::Identity CommitStream::identityOf(const struct stat& status) {

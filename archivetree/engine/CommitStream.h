@@ -12,12 +12,13 @@
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ForwardingStream.h"
@@ -74,7 +75,10 @@ class CommitStream : public ForwardingStream {
     std::int64_t modified;  // nanoseconds
     std::int64_t changed;   // nanoseconds; any write or touch moves it
 
-    auto operator<=>(const Identity&) const = default;
+    bool operator==(const Identity&) const = default;
+  };
+  struct IdentityHash {
+    std::size_t operator()(const Identity& identity) const noexcept;
   };
   static Identity identityOf(const struct stat& status);
   unsigned copyInPieces(int source, const char* name, unsigned count, std::int64_t sourceOffset);
@@ -97,10 +101,10 @@ class CommitStream : public ForwardingStream {
   // Files of one link only are remembered while they are among the last kRecentFiles, as the
   // links that lead to them mostly lie near; files of several hard links for the whole commit.
   static constexpr std::size_t kRecentFiles = 1u << 16;
-  std::optional<Identity> copied_;           // of the disk file the last copy copied
-  bool severalLinks_ = false;                // whether that file has more than one hard link
-  std::map<Identity, std::int64_t> blocks_;  // the blocks remembered, by what they hold
-  std::deque<Identity> recent_;              // those of one link, oldest first
+  std::optional<Identity> copied_;  // of the disk file the last copy copied
+  bool severalLinks_ = false;       // whether that file has more than one hard link
+  std::unordered_map<Identity, std::int64_t, IdentityHash> blocks_;  // by what they hold
+  std::deque<Identity> recent_;  // those of one link, oldest first
   std::int64_t sameAs_ = -1;
   std::optional<VeskException> archiveFailure_;
 };
