@@ -35,20 +35,49 @@ std::uint32_t NameSequence::windowOf(std::string_view name, std::size_t from) {
   return window;
 }
 
+NameSequence::Key NameSequence::keyOf(std::string_view name) {
+  const auto half = [&](std::size_t from) {
+    return std::uint64_t{windowOf(name, from)} << 32 | windowOf(name, from + 4);
+  };
+  return {half(0), half(8)};
+}
+
 NameSequence::Place NameSequence::find(FileString const& name) const {
-  const auto last = std::partition_point(lasts_.begin(), lasts_.end(),
-                                         [&](const FileString& n) { return n < name; });
-  const auto block = static_cast<std::size_t>(last - lasts_.begin());
-  return {block, block < blocks_.size() ? offsetIn(block, name) : 0};
+  const Key key = keyOf(name.view());
+  const auto last = std::partition_point(lastKeys_.begin(), lastKeys_.end(), [&](const Key& k) {
+    return k != key ? k < key : lasts_[static_cast<std::size_t>(&k - lastKeys_.data())] < name;
+  });
+  const auto block = static_cast<std::size_t>(last - lastKeys_.begin());
+  return {block, block < blocks_.size() ? offsetIn(block, name, key) : 0};
+}
+
+// Whether `text`, whose key is `key`, begins with the prefix all names of the block share. A
+// prefix of up to 16 bytes is compared in the keys, which hold real characters only up to
+// the name's end.
+bool NameSequence::sharesPrefix(std::size_t block, std::string_view text, const Key& key) const {
+  const std::size_t shared = blocks_[block].shared;
+  if (text.size() < shared) {
+    return false;
+  }
+  if (shared > sizeof(Key)) {
+    return sharedLength(text, lasts_[block].view().substr(0, shared)) == shared;
+  }
+  const auto leading = [](std::uint64_t half, std::size_t bytes) {
+    return bytes == 0 ? 0 : bytes >= 8 ? half : half >> (64 - 8 * bytes);
+  };
+  const Key& last = lastKeys_[block];
+  const std::size_t second = shared > 8 ? shared - 8 : 0;
+  return leading(key[0], shared) == leading(last[0], shared) &&
+         leading(key[1], second) == leading(last[1], second);
 }
 
 // Names of the block that do not share the block's prefix with `name` order all behind it:
 // the block's last name does not order before it.
-std::size_t NameSequence::offsetIn(std::size_t block, FileString const& name) const {
+std::size_t NameSequence::offsetIn(std::size_t block, FileString const& name,
+                                   const Key& key) const {
   const Block& entries = blocks_[block];
   const std::string_view text = name.view();
-  const std::string_view prefix = lasts_[block].view().substr(0, entries.shared);
-  if (sharedLength(text, prefix) < prefix.size()) {
+  if (!sharesPrefix(block, text, key)) {
     return 0;
   }
   const std::uint32_t window = windowOf(text, entries.shared);
@@ -77,6 +106,7 @@ void NameSequence::append(Position position) {
   if (blocks_.empty() || blocks_.back().positions.size() == kBlock) {
     blocks_.push_back(Block{{}, {}, static_cast<std::uint32_t>(nameAt(position).size())});
     lasts_.emplace_back();
+    lastKeys_.emplace_back();
   }
   putInto(blocks_.size() - 1, blocks_.back().positions.size(), position);
 }
@@ -108,8 +138,13 @@ void NameSequence::putInto(std::size_t block, std::size_t offset, Position posit
   entries.positions.insert(entries.positions.begin() + at, position);
   entries.windows.insert(entries.windows.begin() + at, windowOf(name, entries.shared));
   if (offset + 1 == entries.positions.size()) {
-    lasts_[block] = (*position)->name();
+    setLast(block, (*position)->name());
   }
+}
+
+void NameSequence::setLast(std::size_t block, FileString const& name) {
+  lasts_[block] = name;
+  lastKeys_[block] = keyOf(name.view());
 }
 
 // Shortens the block's shared prefix to what it has in common with `name`, taking the
@@ -139,7 +174,8 @@ void NameSequence::split(std::size_t full) {
   lower.windows.resize(kBlock / 2);
   const auto behind = static_cast<std::ptrdiff_t>(full) + 1;
   lasts_.insert(lasts_.begin() + behind, lasts_[full]);
-  lasts_[full] = (*lower.positions.back())->name();
+  lastKeys_.insert(lastKeys_.begin() + behind, lastKeys_[full]);
+  setLast(full, (*lower.positions.back())->name());
   blocks_.insert(blocks_.begin() + behind, std::move(upper));
 }
 
@@ -152,13 +188,15 @@ void NameSequence::erase(Place place) {
   if (entries.positions.empty()) {
     blocks_.erase(blocks_.begin() + block);
     lasts_.erase(lasts_.begin() + block);
+    lastKeys_.erase(lastKeys_.begin() + block);
   } else if (place.offset == entries.positions.size()) {
-    lasts_[place.block] = (*entries.positions.back())->name();
+    setLast(place.block, (*entries.positions.back())->name());
   }
 }
 
 std::size_t NameSequence::bytes() const noexcept {
-  std::size_t total = blocks_.capacity() * sizeof(Block) + lasts_.capacity() * sizeof(FileString);
+  std::size_t total = blocks_.capacity() * sizeof(Block) + lasts_.capacity() * sizeof(FileString) +
+                      lastKeys_.capacity() * sizeof(Key);
   for (const Block& block : blocks_) {
     total += block.positions.capacity() * sizeof(Position) +
              block.windows.capacity() * sizeof(std::uint32_t);

@@ -4,6 +4,7 @@
 // behind its back. (A wide directory is looked up through paths in LimitsTest.)
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -227,6 +228,36 @@ TEST(ChildIndexTest, AnswersAsTheWalksOfTheListAfterEveryKindOfChange) {
       }
       ASSERT_NO_FATAL_FAILURE(checkLookups(*directory, names, random))
           << "seed " << seed << " step " << step;
+    }
+  }
+}
+
+// Six runs of 128 names added in order, each run sharing a prefix of its own of 1 to 24
+// bytes, around the 8 and 16 that the index compares in integers. A name that orders between
+// two runs but leaves the later run's prefix at any byte, matching the bytes before it in
+// another case, must go in front of that run.
+TEST(ChildIndexTest, PlacesNamesThatLeaveTheSharedPrefixOfTheNextNames) {
+  const std::string letters = "cdefghijklmnopqrstuvwxyz";
+  for (std::size_t shared = 1; shared <= letters.size(); ++shared) {
+    DirectoryNode directory("top", nullptr);
+    std::vector<std::string> prefixes;
+    for (char first = 'c'; first < 'o'; first = static_cast<char>(first + 2)) {
+      prefixes.push_back(first + letters.substr(1, shared - 1));
+      for (int number = 0; number < 128; ++number) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%03d", number);
+        directory.add(newNode(directory, false, prefixes.back() + digits));
+      }
+    }
+    for (std::size_t leaves = shared; leaves-- > 0;) {
+      for (const std::string& prefix : prefixes) {
+        std::string name = prefix.substr(0, leaves);
+        for (char& c : name) {
+          c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        name += static_cast<char>(prefix[leaves] - 1);
+        ASSERT_NO_FATAL_FAILURE(addAndCheck(directory, false, name + "~")) << shared;
+      }
     }
   }
 }
