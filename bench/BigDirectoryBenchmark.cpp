@@ -15,6 +15,7 @@
 
 #include "DirectoryNode.h"
 #include "FileNode.h"
+#include "HeapInUse.h"
 
 namespace {
 
@@ -122,12 +123,12 @@ void BM_MemoryPerIndexedNode(benchmark::State& state) {
   }
   std::shuffle(names.begin(), names.end(), std::mt19937(2));
   for (auto _ : state) {
-    const std::size_t before = mallinfo2().uordblks;
+    const std::size_t before = heapInUse();
     auto directory = std::make_unique<vesk::DirectoryNode>();
     fill(*directory, names);
-    const std::size_t withIndex = mallinfo2().uordblks;
+    const std::size_t withIndex = heapInUse();
     directory->childrenChanged();
-    const std::size_t without = mallinfo2().uordblks;
+    const std::size_t without = heapInUse();
     state.counters["bytes_per_node"] =
         static_cast<double>(withIndex - before) / static_cast<double>(count);
     state.counters["index"] = static_cast<double>(withIndex - without) / static_cast<double>(count);

@@ -2,7 +2,6 @@
 // archive stream, the insertion scan of add() over one large directory and over many small
 // ones, and the memory a node takes.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "BinVeskStream.h"
 #include "DirectoryNode.h"
 #include "FileNode.h"
+#include "HeapInUse.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ BENCHMARK(BM_AddFilesSpreadOverDirectories)->Unit(benchmark::kMillisecond);
 // short enough to live inside their string objects.
 void BM_MemoryPerNode(benchmark::State& state) {
   for (auto _ : state) {
-    const std::size_t before = mallinfo2().uordblks;
+    const std::size_t before = heapInUse();
     auto* root = new vesk::DirectoryNode;
     for (int d = 0; d < 1000; ++d) {
       auto* directory = new vesk::DirectoryNode("d" + std::to_string(d), root);
@@ -134,7 +134,7 @@ void BM_MemoryPerNode(benchmark::State& state) {
             new vesk::FileNode("f" + std::to_string(f), directory)));
       }
     }
-    const std::size_t after = mallinfo2().uordblks;
+    const std::size_t after = heapInUse();
     state.counters["bytes_per_node"] = static_cast<double>(after - before) / 1001000.0;
     delete root;
   }

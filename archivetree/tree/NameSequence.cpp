@@ -171,7 +171,9 @@ void NameSequence::split(std::size_t full) {
               {lower.windows.begin() + kBlock / 2, lower.windows.end()},
               lower.shared};
   lower.positions.resize(kBlock / 2);
+  lower.positions.shrink_to_fit();  // or half the lower block is room held in reserve
   lower.windows.resize(kBlock / 2);
+  lower.windows.shrink_to_fit();
   const auto behind = static_cast<std::ptrdiff_t>(full) + 1;
   lasts_.insert(lasts_.begin() + behind, lasts_[full]);
   lastKeys_.insert(lastKeys_.begin() + behind, lastKeys_[full]);
