@@ -235,7 +235,12 @@ FileString DiskDriveAccessor::driveFileNameToVolumeFileName(const FileString& na
   const std::size_t start = fileNameStart(given);
   if (table == lastFolder.table && separator.view() == lastFolder.separator &&
       start != std::string_view::npos && given.substr(0, start) == lastFolder.folder) {
-    return FileString(lastFolder.converted + std::string(given.substr(start)));
+    const std::string_view file = given.substr(start);
+    FileString converted;
+    converted.reserve(lastFolder.converted.size() + file.size());
+    converted.append(lastFolder.converted.data(), lastFolder.converted.size());
+    converted.append(file.data(), file.size());
+    return converted;
   }
   const std::string path = absolutePath(given, table);
   const MountedVolume* volume = volumeHolding(*table, path);
