@@ -338,13 +338,42 @@ std::unique_ptr<BinStream> Archive::openForReading() {
   }
 }
 
+// When the stream ends right behind the last block the tree names, and that block's prefix
+// holds its file's size, there is nothing to cut, and appending touches no byte the tree
+// names: the walk of the whole chain, which costs a read for every block, is left to verify
+// and cleanup. Answers that end, or nothing when a walk must decide what to cut.
+std::optional<std::int64_t> Archive::endOfNamedBlocks(BinStream& stream) {
+  std::optional<ChainBlock> last;
+  bool everyFileHasABlock = true;
+  TreePath::eachLive(*root_, [&](TreeNode& node) {
+    if (TreePath::isCommittedFile(node)) {
+      const FileNode& file = *node.file();
+      const ChainBlock block{file.offsetPrefix(), file.fileSize(), true};
+      everyFileHasABlock = everyFileHasABlock && block.position >= 0;
+      if (!last || block.end() > last->end()) {
+        last = block;
+      }
+    }
+  });
+  const std::int64_t end = last ? last->end() : 0;
+  if (!everyFileHasABlock || stream.size() != end ||
+      (last && BlockChain::readPrefix(stream, last->position) != last->length)) {
+    return std::nullopt;
+  }
+  return end;
+}
+
 std::unique_ptr<BinVeskStream> Archive::openForWriting(std::int64_t& cut) {
   std::int64_t liveEnd = 0;
   {
     const std::unique_ptr<BinStream> reader = openForReading();
-    const ArchiveCheck check(*root_, *reader);
-    check.requireSound(path_);
-    liveEnd = check.liveEnd();
+    if (const std::optional<std::int64_t> end = endOfNamedBlocks(*reader)) {
+      liveEnd = *end;
+    } else {
+      const ArchiveCheck check(*root_, *reader);
+      check.requireSound(path_);
+      liveEnd = check.liveEnd();
+    }
   }
   std::unique_ptr<BinVeskStream> stream;
   try {

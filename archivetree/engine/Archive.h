@@ -23,7 +23,8 @@
 ///     names; the tree that names new blocks is saved only after the stream's writes are
 ///     synced (a checkpoint, every few files or a second). A crash loses the files stored
 ///     since the last checkpoint; the next commit cuts the bytes no saved tree names off the
-///     end of the stream before it appends, so they are never mistaken for data.
+///     end of the stream before it appends, so they are never mistaken for data, and cuts
+///     only after a walk of the stream's whole chain of blocks found the tree to match it.
 ///  4. Sources. A commit reads each disk source through a descriptor it opened itself without
 ///     following a symbolic link and without blocking, and takes it only if it is a regular
 ///     file; a source whose size or time changed since it was added is stored as it is now;
@@ -185,9 +186,10 @@ class Archive {
   void finishInterruptedCleanup(const Options& options);
   void loadTree(bool create);
   void requireWritable(const char* operation) const;
-  // The stream for appending: checks the tree against it and cuts what lies behind the last
-  // live block; `cut` tells how many bytes went.
+  // The stream for appending: cuts what lies behind the last live block, after checking the
+  // tree against the stream; `cut` tells how many bytes went.
   std::unique_ptr<BinVeskStream> openForWriting(std::int64_t& cut);
+  std::optional<std::int64_t> endOfNamedBlocks(BinStream& stream);
   // Puts `root` in place of the tree (a cleanup's tree read from its journal).
   void replaceTree(std::unique_ptr<DirectoryNode> root);
   TreeFile& treeFile() noexcept { return treeFile_; }

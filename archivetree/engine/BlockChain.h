@@ -56,8 +56,11 @@ class BlockChain {
   /// The block that starts at `position`, or null when the walk did not step there.
   const ChainBlock* blockAt(std::int64_t position) const;
 
- private:
+  /// The length prefix at `position` of `stream`, which must lie whole inside it. Throws the
+  /// stream's VeskException when the read fails.
   static std::uint64_t readPrefix(BinStream& stream, std::int64_t position);
+
+ private:
   void addWaste(std::int64_t position, std::int64_t bytes, WasteRegion::Kind kind);
 
   std::int64_t streamSize_;

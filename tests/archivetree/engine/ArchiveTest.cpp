@@ -320,6 +320,51 @@ TEST_F(ArchiveTest, AFileReachedTwiceIsStoredOnceAndItsBlockKeptWhileAnEntryLive
   EXPECT_EQ(expectIntact("rewritten"), 4u);
 }
 
+// A commit walks the stream's whole chain only when bytes lie behind the last block the tree
+// names: it cuts them when tree and stream agree and refuses the archive when not. Otherwise
+// it reads no more than that block's prefix and appends, leaving a block damaged further in
+// for verify to report.
+TEST_F(ArchiveTest, ACommitWalksTheChainOnlyWhenItHasBytesToCut) {
+  makeSources(6, 3000, 4);
+  Archive writer(archive, writing());
+  writer.add({dir.file("src/d0")}, "src");
+  commit(writer);
+  const std::int64_t damaged = writer.entry("src/d0/f0").file()->offsetPrefix();
+  const std::string prefix = readFile(archive).substr(static_cast<std::size_t>(damaged), 8);
+  overwrite(archive, damaged, "\x7f\x7f\x7f\x7f");
+
+  writer.add({dir.file("src/d1")}, "src");
+  Committer::Report report = writer.commit(meter);
+  EXPECT_EQ(report.stored, 2u);
+  EXPECT_EQ(report.cut, 0);
+  EXPECT_EQ(dataOf(writer, "src/d1/f4"), sources["src/d1/f4"]);
+  const ArchiveCheck check = writer.verify();
+  ASSERT_FALSE(check.sound());
+  EXPECT_NE(check.problems().front().find("src/d0/f0"), std::string::npos);
+
+  std::ofstream(archive, std::ios::app) << "torn!";
+  const std::string before = readFile(archive);
+  writer.add({dir.file("src/d2")}, "src");
+  try {
+    writer.commit(meter);
+    ADD_FAILURE() << "a damaged archive was cut";
+  } catch (const ArchiveError& error) {
+    EXPECT_EQ(error.kind(), ArchiveError::Kind::damaged) << error.what();
+  }
+  EXPECT_TRUE(readFile(archive) == before);
+
+  overwrite(archive, damaged, prefix);
+  report = writer.commit(meter);
+  EXPECT_EQ(report.cut, 5);
+  EXPECT_EQ(report.stored, 2u);
+  EXPECT_TRUE(writer.verify().sound());
+  EXPECT_EQ(dataOf(writer, "src/d2/f5"), sources["src/d2/f5"]);
+
+  const std::int64_t last = writer.entry("src/d2/f5").file()->offsetPrefix();
+  overwrite(archive, last, "\x7f\x7f\x7f\x7f");  // the one prefix read: a walk finds it
+  EXPECT_THROW(writer.commit(meter), ArchiveError);
+}
+
 TEST_F(ArchiveTest, SlicesAreFoundAgainAndCheckedAgainstTheirData) {
   for (const std::string name : {"changed", "first", "gone", "moved"}) {
     writeFile(dir.file("s/" + name), sources["s/" + name] = randomBytes(5000, name[0]));
