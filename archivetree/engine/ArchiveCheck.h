@@ -18,6 +18,7 @@ namespace vesk {
 
 class BinStream;
 class DirectoryNode;
+class TreeNode;
 
 class ArchiveCheck {
  public:
@@ -47,7 +48,7 @@ class ArchiveCheck {
  private:
   static std::vector<std::int64_t> liveStarts(DirectoryNode& root);
   void checkFiles(DirectoryNode& root);
-  void checkFile(const std::string& path, std::int64_t position, std::uint64_t size);
+  void checkFile(TreeNode& node);
   void countLiveBlocks();
 
   BlockChain chain_;
