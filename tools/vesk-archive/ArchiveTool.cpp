@@ -8,6 +8,7 @@
 #include <functional>
 #include <iomanip>
 #include <memory>
+#include <optional>
 
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -230,6 +231,19 @@ std::string unknownCommand(CLI::App& app, int argc, const char* const* argv) {
     }
   }
   return {};
+}
+
+// What cleanup would give back, found with one walk of the stream's chain; nothing when the
+// tree does not match the stream.
+std::optional<Compactor::Result> cleanupPlan(Archive& archive) {
+  try {
+    return archive.cleanup(true);
+  } catch (const ArchiveError& error) {
+    if (error.kind() != ArchiveError::Kind::damaged) {
+      throw;
+    }
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -814,7 +828,8 @@ int ArchiveTool::extract(const Arguments& arguments) {
 int ArchiveTool::info(const Arguments& arguments) {
   Archive archive(arguments.archive, openFor(Archive::Access::read));
   DirectoryNode& root = archive.root();
-  const ArchiveCheck check = archive.verify();
+  const std::optional<Compactor::Result> plan = cleanupPlan(archive);
+  const bool sound = plan.has_value();
   const std::uint64_t pendingBytes = root.totalUncommittedFileSize(true);
   const std::uint64_t storedBytes = root.totalFileSize(true) - pendingBytes;
   unsigned deleted = 0;
@@ -825,12 +840,10 @@ int ArchiveTool::info(const Arguments& arguments) {
         return true;
       },
       true);
-  const auto stream = static_cast<std::uint64_t>(check.chain().streamSize());
-  std::uint64_t reclaimable = 0;
-  if (check.sound()) {
-    const Compactor::Result cleanup = archive.cleanup(true);
-    reclaimable = static_cast<std::uint64_t>(cleanup.bytesBefore - cleanup.bytesAfter);
-  }
+  const auto stream =
+      static_cast<std::uint64_t>(sound ? plan->bytesBefore : archive.verify().chain().streamSize());
+  const auto reclaimable =
+      static_cast<std::uint64_t>(sound ? plan->bytesBefore - plan->bytesAfter : 0);
   if (arguments.json) {
     out_ << dump({{"archive", archive.path()},
                   {"directories", root.numberOfDirectories(true)},
@@ -842,8 +855,8 @@ int ArchiveTool::info(const Arguments& arguments) {
                   {"deleted", deleted},
                   {"streamBytes", stream},
                   {"reclaimableBytes", reclaimable},
-                  {"sound", check.sound()}});
-    return check.sound() ? 0 : ToolError::kDamaged;
+                  {"sound", sound}});
+    return sound ? 0 : ToolError::kDamaged;
   }
   out_ << "archive:      " << archive.path() << '\n'
        << "directories:  " << root.numberOfDirectories(true) << '\n'
@@ -853,7 +866,7 @@ int ArchiveTool::info(const Arguments& arguments) {
        << Format::bytes(pendingBytes) << " pending\n"
        << "deleted:      " << deleted << " entries waiting for cleanup\n"
        << "stream:       " << Format::bytes(stream) << '\n';
-  if (!check.sound()) {
+  if (!sound) {
     err_ << "vesk-archive: " << archive.path()
          << ": the tree does not match the stream; run verify\n";
     return ToolError::kDamaged;

@@ -325,6 +325,9 @@ TEST_F(EndToEndTest, VerifyShowsTheFirst20ProblemsAndHowManyThereAre) {
   EXPECT_THAT(err, Not(HasSubstr("f120")));
   const std::string all = tool.run({"verify", "-v", archive}, 2).err;
   EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 26);
+  const auto info = tool.run({"info", archive}, 2);
+  EXPECT_THAT(info.out, HasSubstr("stream:       11 B"));
+  EXPECT_THAT(info.err, HasSubstr("the tree does not match the stream; run verify"));
 }
 
 // The demo commits with its memory card taken out; its prompt, put in place of the terminal,
