@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "Archive.h"
-#include "ArchiveCheck.h"
 #include "ArchiveError.h"
 #include "BinVeskStream.h"
 #include "CommitStream.h"
