@@ -27,10 +27,12 @@ using Milliseconds = std::chrono::duration<double, std::milli>;
 
 class InterruptedCleanupTest : public ArchiveFixture {
  protected:
-  // A with every third file removed ("template"), cleaned up once ("reference") and once
-  // failing two thirds into the operations of its moves.
+  // A with every third file removed ("template"), some of its blocks shared by hard links,
+  // cleaned up once ("reference") and once failing two thirds into the operations of its
+  // moves.
   void SetUp() override {
-    makeSources(60, 100000, 3);
+    makeSources(53, 100000, 3);
+    linkSources(7);
     commitAndThin(3);
     copyArchive("template");
     Compactor::wrapFileObjects(
@@ -217,7 +219,8 @@ TEST_F(FullDiskTest, ACommitThatRunsOutOfSpaceKeepsWhatItStored) {
 }
 
 TEST_F(FullDiskTest, ACleanupOnANearlyFullDiskWorksOrMovesNothing) {
-  makeSources(600, 1000, 5);
+  makeSources(570, 1000, 5);
+  linkSources(30);
   commitAndThin(50);
   copyArchive("template");
   unsigned worked = 0;
@@ -296,7 +299,8 @@ TEST_F(KilledProcessTest, AKilledCommitLeavesWhatItListsAsStoredReadable) {
 }
 
 TEST_F(KilledProcessTest, AKilledCleanupIsFinishedByTheNextOpen) {
-  makeSources(150, 20000, 8);
+  makeSources(134, 20000, 8);
+  linkSources(16);
   commitAndThin(3);
   copyArchive("template");
   const auto start = std::chrono::steady_clock::now();
